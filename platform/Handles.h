@@ -1,0 +1,95 @@
+#pragma once
+// RAII owners for the Win32 and OLE Automation handles this code touches.
+#include <windows.h>
+#include <oleauto.h>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace tc {
+
+// Registry key. Predefined roots (HKEY_CURRENT_USER ...) are never closed.
+class RegKey {
+public:
+    RegKey() = default;
+    explicit RegKey(HKEY k) : k_(k) {}
+    RegKey(RegKey&& o) noexcept : k_(std::exchange(o.k_, nullptr)) {}
+    RegKey& operator=(RegKey&& o) noexcept { std::swap(k_, o.k_); return *this; }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    ~RegKey() { if (k_) RegCloseKey(k_); }
+    HKEY get() const { return k_; }
+    HKEY* put() { if (k_) RegCloseKey(std::exchange(k_, nullptr)); return &k_; }
+    explicit operator bool() const { return k_ != nullptr; }
+
+private:
+    HKEY k_ = nullptr;
+};
+
+// Owned BSTR. A null BSTR is the empty text, as OLE Automation defines it.
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(const std::wstring& s)
+        : b_(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
+    explicit Bstr(const wchar_t* s) : b_(SysAllocString(s)) {}
+    Bstr(Bstr&& o) noexcept : b_(std::exchange(o.b_, nullptr)) {}
+    Bstr& operator=(Bstr&& o) noexcept { std::swap(b_, o.b_); return *this; }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    ~Bstr() { SysFreeString(b_); }
+
+    static Bstr attach(BSTR b) { Bstr r; r.b_ = b; return r; }
+    BSTR detach() { return std::exchange(b_, nullptr); }
+    BSTR get() const { return b_; }
+    BSTR* put() { SysFreeString(std::exchange(b_, nullptr)); return &b_; }
+    std::wstring str() const { return toString(b_); }
+
+    static std::wstring toString(BSTR b) {
+        return b ? std::wstring(b, SysStringLen(b)) : std::wstring();
+    }
+
+private:
+    BSTR b_ = nullptr;
+};
+
+// Owned VARIANT, cleared on destruction.
+class Variant {
+public:
+    Variant() { VariantInit(&v_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    ~Variant() { VariantClear(&v_); }
+    VARIANT* get() { return &v_; }
+    const VARIANT* get() const { return &v_; }
+    VARIANT* put() { VariantClear(&v_); return &v_; }
+    // Hands the content to the caller and leaves this VT_EMPTY.
+    VARIANT detach() { VARIANT r = v_; VariantInit(&v_); return r; }
+
+private:
+    VARIANT v_;
+};
+
+// Window that this code created and must destroy.
+class Window {
+public:
+    Window() = default;
+    explicit Window(HWND h) : h_(h) {}
+    Window(Window&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    Window& operator=(Window&& o) noexcept { std::swap(h_, o.h_); return *this; }
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    ~Window() { if (h_ && IsWindow(h_)) DestroyWindow(h_); }
+    HWND get() const { return h_; }
+    HWND release() { return std::exchange(h_, nullptr); }
+    explicit operator bool() const { return h_ != nullptr; }
+
+private:
+    HWND h_ = nullptr;
+};
+
+struct GdiObjectDeleter { void operator()(void* h) const { if (h) DeleteObject(static_cast<HGDIOBJ>(h)); } };
+template <class T>
+using GdiObject = std::unique_ptr<std::remove_pointer_t<T>, GdiObjectDeleter>;
+
+} // namespace tc

@@ -1,0 +1,62 @@
+#include "platform/Win32.h"
+
+#include "platform/Text.h"
+
+#include <vector>
+
+namespace tc::win {
+
+HWND findTopWindow(const wchar_t* className) { return FindWindowW(className, nullptr); }
+
+std::wstring windowTextBuffer(HWND window, int bufferBytes, char fill) {
+    std::vector<char> buffer(static_cast<size_t>(bufferBytes), fill);
+    GetWindowTextA(window, buffer.data(), bufferBytes);
+    return fromAnsi(buffer.data(), buffer.size());
+}
+
+std::wstring windowTextExact(HWND window) {
+    int n = GetWindowTextLengthA(window);
+    if (n <= 0) return {};
+    std::vector<char> buffer(static_cast<size_t>(n) + 1, '\0');
+    GetWindowTextA(window, buffer.data(), n + 1);
+    return fromAnsi(buffer.data(), static_cast<size_t>(n));
+}
+
+std::wstring className(HWND window, int limit) {
+    if (!window || limit <= 0) return {};
+    std::vector<wchar_t> buffer(static_cast<size_t>(limit) + 1, L'\0');
+    int n = GetClassNameW(window, buffer.data(), limit);
+    if (n <= 0) return {};
+    return std::wstring(buffer.data(), static_cast<size_t>(n));
+}
+
+bool sendAltZero() {
+    INPUT keys[4] = {};
+    const WORD vks[4] = {VK_MENU, '0', '0', VK_MENU};
+    for (int i = 0; i < 4; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = vks[i];
+        keys[i].ki.wScan = static_cast<WORD>(MapVirtualKeyW(vks[i], MAPVK_VK_TO_VSC));
+        keys[i].ki.dwFlags = (i == 2 || i == 3) ? KEYEVENTF_KEYUP : 0;
+    }
+    return SendInput(4, keys, sizeof(INPUT)) == 4;
+}
+
+void drainKeyboardInput(DWORD maxMilliseconds) {
+    const DWORD start = GetTickCount();
+    MSG msg;
+    // The four keys arrive through the system's input queue; give them the
+    // bound to show up, and dispatch only keyboard messages so no timer or
+    // other work of ours runs in between.
+    int seenUps = 0;
+    while (GetTickCount() - start < maxMilliseconds && seenUps < 2) {
+        while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+            if (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) ++seenUps;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (seenUps < 2) Sleep(1);
+    }
+}
+
+} // namespace tc::win

@@ -1,0 +1,35 @@
+#pragma once
+// Thin wrappers over the user32 calls the plug-in makes. Handles come from a
+// lookup at each use and are never kept.
+#include <windows.h>
+
+#include <string>
+
+namespace tc::win {
+
+// First top-level window of that class, any text; null when there is none.
+HWND findTopWindow(const wchar_t* className);
+
+// GetWindowTextA into a buffer of `bufferBytes` bytes pre-filled with `fill`,
+// then the whole buffer converted back to UTF-16: the window text, its NUL
+// and whatever `fill` is left after it.
+std::wstring windowTextBuffer(HWND window, int bufferBytes, char fill);
+
+// The window text as the reported length says: GetWindowTextLengthA, then a
+// buffer of exactly that many bytes (plus the NUL) converted back.
+std::wstring windowTextExact(HWND window);
+
+// The class name of a window, at most `limit` characters; empty on failure.
+std::wstring className(HWND window, int limit);
+
+// Alt down, the key 0 (VK 0x30) down and up, Alt up, for whatever window has
+// the keyboard focus. A key, not a character, so layouts on which typing 0
+// needs Shift get the same hot key. Does not wait for the keys to be read.
+bool sendAltZero();
+
+// Lets this thread take in the keyboard messages already queued for it
+// (bounded), so that keys sent to one of its own windows are read there
+// before that window is hidden and the focus moves on.
+void drainKeyboardInput(DWORD maxMilliseconds);
+
+} // namespace tc::win

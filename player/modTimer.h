@@ -1,0 +1,44 @@
+#pragma once
+// The player watcher: a one-second thread timer that reads the media
+// player's window title and has the display name follow it.
+#include <windows.h>
+
+#include <string>
+
+namespace tc {
+
+inline constexpr const wchar_t* kWinamp3Class = L"studio";
+inline constexpr const wchar_t* kWinamp3TitleClass = L"basewindow_rootwnd";
+inline constexpr const wchar_t* kWinamp2Class = L"Winamp v1.x";
+inline constexpr int kWinamp2Buffer = 2048;
+inline constexpr UINT kTickMilliseconds = 1000;
+
+// Kept for the life of the process; flags are the texts "1"/"0".
+struct PlayerState {
+    std::wstring lastTitle2;
+    std::wstring lastTitle3;
+    std::wstring nameChanged2;
+    std::wstring nameChanged3;
+};
+PlayerState& playerState();
+
+// Timer callback; the arguments are not used.
+void CALLBACK pollWinamp(HWND, UINT, UINT_PTR, DWORD);
+void winamp2();
+void winamp3();
+
+// Runs once per process, from the class factory, before the first object's
+// first method: seeds "onOff", starts the timer, creates the window list and
+// loads frmSendText. Stops at the first step that fails and returns its error.
+HRESULT startUp();
+void startTimer();
+UINT_PTR timerId();
+
+// Title of a Winamp 2.x window's raw text, as frmWinamp's Text1 keeps it:
+// everything before the first NUL.
+std::wstring frmWinampText1(const std::wstring& raw);
+// The title shows a stopped or paused player ("Stopped"/"Paused" just before
+// the last character). Titles shorter than eight characters are neither.
+bool titleStoppedOrPaused(const std::wstring& title);
+
+} // namespace tc

@@ -1,0 +1,40 @@
+#pragma once
+// The plug-in's per-user settings: seven text values under
+// HKEY_CURRENT_USER\Software\Dorvin's Tunecaster\Data. Nothing is cached;
+// every reader asks at the moment it needs a value.
+#include <windows.h>
+
+#include <string>
+
+namespace tc {
+
+namespace keys {
+inline constexpr const wchar_t* onOff = L"onOff";
+inline constexpr const wchar_t* CurrentName = L"CurrentName";
+inline constexpr const wchar_t* CustomName = L"CustomName";
+inline constexpr const wchar_t* CurrentTag = L"CurrentTag";
+inline constexpr const wchar_t* CustomNameNotPl = L"CustomNameNotPl";
+inline constexpr const wchar_t* CustomNamePl = L"CustomNamePl";
+inline constexpr const wchar_t* CustomTagPl = L"CustomTagPl";
+} // namespace keys
+
+inline constexpr const wchar_t* kSettingsPath = L"Software\\Dorvin's Tunecaster\\Data";
+inline constexpr const wchar_t* kSettingsAppPath = L"Software\\Dorvin's Tunecaster";
+
+struct SettingsStore {
+    // The stored text; empty when the key, section or value is missing or is
+    // not a string. Never fails.
+    static std::wstring readSetting(const std::wstring& key);
+    // Stores the text as REG_SZ, creating the keys first. A failure is
+    // returned to the caller, which stops at that write.
+    static HRESULT writeSetting(const std::wstring& key, const std::wstring& text);
+    // A flag is set only when its text is exactly "1".
+    static bool flag(const std::wstring& key) { return readSetting(key) == L"1"; }
+};
+
+inline std::wstring readSetting(const std::wstring& key) { return SettingsStore::readSetting(key); }
+inline HRESULT writeSetting(const std::wstring& key, const std::wstring& text) {
+    return SettingsStore::writeSetting(key, text);
+}
+
+} // namespace tc
