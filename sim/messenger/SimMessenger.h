@@ -1,0 +1,140 @@
+#pragma once
+// A stand-in for the messenger and its chat add-on, living inside the
+// calling process.
+//
+// The messenger: a COM class registered at run time under the messenger's
+// CLSID, so that any CoCreateInstance of it made later in this process (also
+// from inside the plug-in DLL) reaches it. Every instance shares one state:
+// the user's friendly name and sign-in name, whether somebody is signed in,
+// the open conversation windows and the connected event sinks. Conversation
+// windows are real top-level windows of class "IMWindowClass" owned by the
+// thread that opened them.
+//
+// The add-on: when a conversation window receives Alt+0 it reads quick text
+// 09 of the current sign-in name from the registry at that moment and, with
+// "AutoSend" non-zero, sends it into that conversation. A sent text that
+// starts with "/name " sets the friendly name to the rest. Every send is kept
+// in a timeline.
+//
+// Everything runs on the thread that registered the class (an STA thread).
+// Windows, events and keys are handled when that thread pumps messages.
+#include <windows.h>
+#include <oaidl.h>
+
+#include <string>
+#include <vector>
+
+namespace tc::sim {
+
+// One text the add-on sent into a conversation.
+struct SentText {
+    DWORD tick = 0;                 // GetTickCount() when the hot key was handled
+    HWND window = nullptr;          // the conversation it went into
+    std::wstring contact;           // that conversation's first contact
+    std::wstring text;              // the quick text as read from the registry
+    std::wstring friendlyNameAfter; // the friendly name once the text was handled
+};
+
+// One open conversation window.
+struct Conversation {
+    HWND window = nullptr;
+    std::wstring contact;
+    bool visible = false;
+    int hotKeys = 0;                // Alt+0 presses received, sent or not
+};
+
+class SimMessenger {
+public:
+    // The process-wide simulator. Created on first use, never destroyed.
+    static SimMessenger& instance();
+
+    // --- The COM class ------------------------------------------------------
+    // CoRegisterClassObject under the messenger's CLSID (in-process and local
+    // server, multiple use). Registering twice is harmless.
+    HRESULT registerClass();
+    // CoRevokeClassObject: later creations fail as if the messenger were not
+    // running. Objects handed out before keep working.
+    void revokeClass();
+    bool isRegistered() const;
+    // A new Messenger object (as IDispatch), the same a client would get.
+    HRESULT createObject(IDispatch** out);
+
+    // --- The user -----------------------------------------------------------
+    void setFriendlyName(const std::wstring& name);
+    std::wstring friendlyName() const;
+    void setSigninName(const std::wstring& name);
+    std::wstring signinName() const;
+    // Signed out: MyFriendlyName, MySigninName and InstantMessage fail.
+    void setSignedIn(bool signedIn);
+    bool signedIn() const;
+
+    // --- Conversations ------------------------------------------------------
+    // Opens a conversation as the user would: shown, in front, with the
+    // focus. Fires OnIMWindowCreated to every connected sink.
+    HWND openConversation(const std::wstring& contact);
+    // Closes it: fires OnIMWindowDestroyed, then destroys the window.
+    void closeConversation(HWND window);
+    // Closes every conversation (with events).
+    void closeAll();
+    // The open conversations in the order they opened.
+    std::vector<Conversation> conversations() const;
+    // The automation object of an open conversation (IMessengerConversationWnd,
+    // as IDispatch), with a new reference; null when unknown.
+    IDispatch* windowObject(HWND window) const;
+    // Conversations opened through InstantMessage so far.
+    int instantMessageCalls() const;
+
+    // --- Events -------------------------------------------------------------
+    size_t connectedSinks() const;
+    // Fires OnIMWindowCreated again for an open conversation (a repeated event).
+    void refireCreated(HWND window);
+    // Fires an event with that dispid and no arguments to every sink; returns
+    // the first failure a sink answered, or S_OK.
+    HRESULT fireEvent(DISPID id);
+
+    // --- What the add-on sent -----------------------------------------------
+    std::vector<SentText> timeline() const;
+    size_t sendCount() const;
+    void clearTimeline();
+    // Pumps this thread's messages until the timeline holds more than
+    // `count` entries or `ms` have passed; true when it does.
+    bool waitForSend(size_t count, DWORD ms);
+    // Total Alt+0 presses received by any conversation (sent or not).
+    int hotKeyCount() const;
+
+    // --- Faults on demand ---------------------------------------------------
+    // Contacts of that conversation fails.
+    void setContactsFail(HWND window, bool fail);
+    // HWND / hWnd of that conversation fails.
+    void setHandleFails(HWND window, bool fail);
+    // HWND / hWnd of that conversation reports `handle` instead of its own.
+    void setReportedHandle(HWND window, LONG handle);
+    // That conversation never stays in front: whenever it is activated,
+    // another window is activated at once.
+    void setRefuseForeground(HWND window, bool refuse);
+    // Conversations opened from now on through InstantMessage refuse the
+    // front as above.
+    void setNewWindowsRefuseForeground(bool refuse);
+    // Every call into the simulated objects fails with E_FAIL at this rate
+    // (0 = never, 1 = always), drawn from a generator seeded with `seed`.
+    void setFailureRate(double rate, unsigned seed = 1);
+    // Calls failed on purpose so far by setFailureRate.
+    int injectedFailures() const;
+
+    // Back to a fresh state: every conversation closed (with events),
+    // timeline cleared, faults off, default user "Ann" / "ann@example.com",
+    // signed in. The class registration and the sinks stay.
+    void reset();
+
+    SimMessenger(const SimMessenger&) = delete;
+    SimMessenger& operator=(const SimMessenger&) = delete;
+
+private:
+    SimMessenger() = default;
+};
+
+// The add-on's registry path of quick text 09 for a sign-in name, relative
+// to HKEY_CURRENT_USER.
+std::wstring quickTextPath(const std::wstring& signinName);
+
+} // namespace tc::sim
