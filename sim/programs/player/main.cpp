@@ -1,0 +1,125 @@
+// A scriptable media player stand-in: opens the player windows of one
+// generation and walks through the steps given on the command line, one step
+// every --step-ms milliseconds, printing each step with a timestamp.
+//
+//   sim_player.exe [--gen 2|3] [--step-ms N] [--show] [--stay] step...
+//
+// Steps: "play N" (song N of the playlist), pause, resume, stop,
+// "title TEXT" (any window text), "wait N" (N more milliseconds), close
+// (windows go away, the program keeps running), open, exit.
+// Without exit the program ends after the last step, unless --stay is given.
+#include "sim/player/PlayerSim.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring widen(const char* s) {
+    int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
+    if (n <= 1) return {};
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, s, -1, &w[0], n);
+    w.resize(static_cast<size_t>(n) - 1);
+    return w;
+}
+
+std::string narrow(const std::wstring& w) {
+    if (w.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr,
+                        nullptr);
+    return s;
+}
+
+void say(const std::string& what, const std::wstring& title) {
+    SYSTEMTIME t;
+    GetSystemTime(&t);
+    std::printf("%02u:%02u:%02u.%03u player %-12s | %s\n", t.wHour, t.wMinute, t.wSecond,
+                t.wMilliseconds, what.c_str(), narrow(title).c_str());
+    std::fflush(stdout);
+}
+
+// Keeps the windows answering while time passes.
+void pumpFor(DWORD ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        DWORD spent = GetTickCount() - start;
+        if (spent >= ms) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+    }
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: sim_player [--gen 2|3] [--step-ms N] [--show] [--stay] step...\n"
+                 "steps: \"play N\" pause resume stop \"title TEXT\" \"wait N\" close open exit\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);
+    int gen = 2;
+    DWORD stepMs = 2000;
+    bool show = false, stay = false;
+    std::vector<std::string> steps;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--gen" && i + 1 < argc) gen = std::atoi(argv[++i]);
+        else if (a == "--step-ms" && i + 1 < argc) stepMs = static_cast<DWORD>(std::atol(argv[++i]));
+        else if (a == "--show") show = true;
+        else if (a == "--stay") stay = true;
+        else if (a == "--help" || a == "-h") return usage();
+        else steps.push_back(a);
+    }
+    if (gen != 2 && gen != 3) return usage();
+
+    tc::sim::PlayerSim player(gen);
+    if (!player.open(show)) {
+        std::fprintf(stderr, "sim_player: cannot create the player windows\n");
+        return 1;
+    }
+    say(gen == 3 ? "open (gen 3)" : "open (gen 2)", player.title());
+
+    for (const std::string& step : steps) {
+        pumpFor(stepMs);
+        const std::string verb = step.substr(0, step.find(' '));
+        const std::string arg = step.size() > verb.size() ? step.substr(verb.size() + 1) : "";
+        if (verb == "play") player.play(arg.empty() ? player.song() : std::atoi(arg.c_str()));
+        else if (verb == "pause") player.pause();
+        else if (verb == "resume") player.resume();
+        else if (verb == "stop") player.stop();
+        else if (verb == "title") player.setTitle(widen(arg.c_str()));
+        else if (verb == "wait") pumpFor(static_cast<DWORD>(std::atol(arg.c_str())));
+        else if (verb == "close") player.close();
+        else if (verb == "open") player.open(show);
+        else if (verb == "exit") {
+            player.close();
+            say("exit", L"");
+            return 0;
+        } else {
+            std::fprintf(stderr, "sim_player: unknown step '%s'\n", step.c_str());
+            return usage();
+        }
+        say(step.substr(0, 12), player.title());
+    }
+    while (stay) pumpFor(1000);
+    player.close();
+    return 0;
+}
