@@ -1,0 +1,231 @@
+; Tunecaster's Windows installer.
+;
+; By default it installs for the current user only and needs no administrator
+; rights: the DLL goes to %LOCALAPPDATA%\Tunecaster and is registered under
+; HKCU\Software\Classes (regsvr32 /n /i:user, i.e. DllInstall(TRUE, "user")).
+; Run elevated with /ALLUSERS it installs to Program Files and registers the
+; plug-in machine-wide instead.
+;
+; Built by scripts/release.sh, which passes:
+;   /DDLL=<tunecaster.dll>  /DOUTFILE=<setup.exe>  /DVERSION=<a.b.c.d>
+;   /DCLSID=  /DLIBID=  /DIID=  /DPROGID=  /DPROGID_VERSIONED=
+; The identifiers let the uninstaller remove the registration even when the
+; DLL can no longer do that itself (deleted or damaged by hand).
+;
+; Switches:
+;   /S                silent
+;   /ALLUSERS         install for all users (needs an elevated run)
+;   /D=<folder>       install folder (last on the command line, no quotes)
+; Uninstaller:
+;   /S                silent
+;   /REMOVESETTINGS   also remove the user's own settings (a tick box when
+;                     run with its pages)
+
+Unicode true
+RequestExecutionLevel user
+SetCompressor /SOLID lzma
+ManifestDPIAware true
+
+!ifndef DLL
+  !error "Pass the DLL to package: /DDLL=<path>"
+!endif
+!ifndef VERSION
+  !define VERSION 1.0.0.0
+!endif
+!ifndef OUTFILE
+  !define OUTFILE "TunecasterSetup-${VERSION}.exe"
+!endif
+!macro RequireDefine name
+  !ifndef ${name}
+    !error "Pass /D${name}=..."
+  !endif
+!macroend
+!insertmacro RequireDefine CLSID
+!insertmacro RequireDefine LIBID
+!insertmacro RequireDefine IID
+!insertmacro RequireDefine PROGID
+!insertmacro RequireDefine PROGID_VERSIONED
+
+!define PRODUCT "Tunecaster"
+!define PUBLISHER "Dorvin's Tunecaster"
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tunecaster"
+!define SETTINGS_KEY "Software\Dorvin's Tunecaster"
+!define UNINSTALLER "Uninstall.exe"
+; Windows' own code for "the requested operation requires elevation".
+!define ERROR_ELEVATION_REQUIRED 740
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
+!include "Sections.nsh"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$LOCALAPPDATA\${PRODUCT}"
+BrandingText "${PRODUCT} ${VERSION}"
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION}"
+VIFileVersion "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
+
+Var RegsvrArgs   ; the per-user switches for regsvr32, empty machine-wide
+
+!define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_NOAUTOCLOSE
+!define MUI_UNFINISHPAGE_NOAUTOCLOSE
+
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Your own Tunecaster settings (naming mode, names and tags) are kept, so that a later installation finds them again. Tick the box to remove them too."
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_COMPONENTS
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+; The Software\Classes entries that registration writes, under the root of the
+; install mode. Removing these trees undoes registration completely; they hold
+; nothing that is not ours.
+!macro RemoveRegistration
+  DeleteRegKey SHCTX "Software\Classes\CLSID\${CLSID}"
+  DeleteRegKey SHCTX "Software\Classes\${PROGID}"
+  DeleteRegKey SHCTX "Software\Classes\${PROGID_VERSIONED}"
+  DeleteRegKey SHCTX "Software\Classes\TypeLib\${LIBID}"
+  DeleteRegKey SHCTX "Software\Classes\Interface\${IID}"
+!macroend
+
+!macro RequireAdmin
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "Admin"
+    MessageBox MB_OK|MB_ICONSTOP "Installing ${PRODUCT} for all users needs administrator rights. Run the setup as administrator, or without /ALLUSERS to install it for yourself only." /SD IDOK
+    SetErrorLevel ${ERROR_ELEVATION_REQUIRED}
+    Quit
+  ${EndIf}
+!macroend
+
+Function .onInit
+  StrCpy $RegsvrArgs "/n /i:user"
+  SetShellVarContext current
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/ALLUSERS" $R1
+  ${IfNot} ${Errors}
+    !insertmacro RequireAdmin
+    StrCpy $RegsvrArgs ""
+    ; $INSTDIR still holds the per-user default unless /D= chose a folder.
+    ${If} $INSTDIR == "$LOCALAPPDATA\${PRODUCT}"
+      SetShellVarContext all
+      StrCpy $INSTDIR "$PROGRAMFILES\${PRODUCT}"
+    ${EndIf}
+    SetShellVarContext all
+  ${EndIf}
+FunctionEnd
+
+; Undoes a half-done install, so that a failed one leaves nothing behind.
+Function RollBack
+  ExecWait '"$SYSDIR\regsvr32.exe" /u /s $RegsvrArgs "$INSTDIR\tunecaster.dll"'
+  !insertmacro RemoveRegistration
+  Delete "$INSTDIR\tunecaster.dll"
+  Delete "$INSTDIR\${UNINSTALLER}"
+  RMDir "$INSTDIR"
+FunctionEnd
+
+Section "Tunecaster" SecMain
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+
+  ; A messenger that still has an older copy loaded keeps the file locked.
+  ClearErrors
+  SetOverwrite on
+  File "/oname=tunecaster.dll" "${DLL}"
+  ${If} ${Errors}
+    Call RollBack
+    SetErrorLevel 2
+    Abort "Could not write $INSTDIR\tunecaster.dll. Close Messenger and run the setup again."
+  ${EndIf}
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+
+  DetailPrint "Registering the plug-in..."
+  StrCpy $0 "not started"
+  ClearErrors
+  ExecWait '"$SYSDIR\regsvr32.exe" /s $RegsvrArgs "$INSTDIR\tunecaster.dll"' $0
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
+    DetailPrint "regsvr32 failed: $0"
+    Call RollBack
+    SetErrorLevel 3
+    Abort "The plug-in could not be registered (regsvr32: $0)."
+  ${EndIf}
+
+  WriteRegStr SHCTX "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr SHCTX "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr SHCTX "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr SHCTX "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr SHCTX "${UNINST_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr SHCTX "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegDWORD SHCTX "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD SHCTX "${UNINST_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $1 $2 $3
+  IntFmt $1 "0x%08X" $1
+  WriteRegDWORD SHCTX "${UNINST_KEY}" "EstimatedSize" $1
+SectionEnd
+
+; --- Uninstaller -----------------------------------------------------------
+
+Section "un.Tunecaster" SecUnMain
+  SectionIn RO
+  DetailPrint "Unregistering the plug-in..."
+  ExecWait '"$SYSDIR\regsvr32.exe" /u /s $RegsvrArgs "$INSTDIR\tunecaster.dll"' $0
+  ; Whatever regsvr32 managed, these keys are ours alone.
+  !insertmacro RemoveRegistration
+
+  Delete /REBOOTOK "$INSTDIR\tunecaster.dll"
+  Delete "$INSTDIR\${UNINSTALLER}"
+  ; Only an empty folder goes: anything the user put there stays.
+  RMDir /REBOOTOK "$INSTDIR"
+SectionEnd
+
+Section /o "un.Remove my Tunecaster settings" SecUnSettings
+  DeleteRegKey HKCU "${SETTINGS_KEY}"
+SectionEnd
+
+; Last, so that a script waiting for the entry to go knows the rest is done.
+Section "-un.Entry"
+  DeleteRegKey SHCTX "${UNINST_KEY}"
+SectionEnd
+
+Function un.onInit
+  ; The install mode is not passed on the command line: an all-users install
+  ; is the one whose folder the machine-wide uninstall entry names.
+  StrCpy $RegsvrArgs "/n /i:user"
+  SetShellVarContext current
+  ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
+  ${If} $0 != ""
+  ${AndIf} $0 == $INSTDIR
+    !insertmacro RequireAdmin
+    StrCpy $RegsvrArgs ""
+    SetShellVarContext all
+  ${EndIf}
+
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/REMOVESETTINGS" $R1
+  ${IfNot} ${Errors}
+    !insertmacro SelectSection ${SecUnSettings}
+  ${EndIf}
+FunctionEnd
+
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecUnMain} "Unregisters the plug-in and removes its files."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecUnSettings} "Also removes your Tunecaster settings from the registry (HKEY_CURRENT_USER\${SETTINGS_KEY})."
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_END
