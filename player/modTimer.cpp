@@ -10,10 +10,9 @@ namespace {
 UINT_PTR g_timerId = 0;
 bool g_inTick = false;
 
-// A player window counts as found for any non-null handle, gone for null.
-bool found(HWND h) { return h != nullptr; }
-
 } // namespace
+
+bool playerWindowFound(HWND window) { return window != nullptr; }
 
 PlayerState& playerState() {
     static PlayerState* state = new PlayerState(); // lives as long as the process
@@ -64,16 +63,16 @@ void CALLBACK pollWinamp(HWND, UINT, UINT_PTR, DWORD) {
 
     if (readSetting(keys::onOff) != L"1") return;
 
-    if (found(win::findTopWindow(kWinamp3Class))) winamp3();
-    else if (found(win::findTopWindow(kWinamp2Class))) winamp2();
+    if (playerWindowFound(win::findTopWindow(kWinamp3Class))) winamp3();
+    else if (playerWindowFound(win::findTopWindow(kWinamp2Class))) winamp2();
 
     PlayerState& st = playerState();
-    if (st.nameChanged2 == L"1" && !found(win::findTopWindow(kWinamp2Class))) {
+    if (st.nameChanged2 == L"1" && playerWindowGone(win::findTopWindow(kWinamp2Class))) {
         st.nameChanged2 = L"0";
         frmSendText::get().changeNameBack();
         return;
     }
-    if (st.nameChanged3 == L"1" && !found(win::findTopWindow(kWinamp3Class))) {
+    if (st.nameChanged3 == L"1" && playerWindowGone(win::findTopWindow(kWinamp3Class))) {
         st.nameChanged3 = L"0";
         frmSendText::get().changeNameBack();
     }

@@ -34,6 +34,11 @@ HRESULT startUp();
 void startTimer();
 UINT_PTR timerId();
 
+// A window lookup counts as found for any non-null handle and as gone for a
+// null one. Handles are opaque: one with its top bit set is a window too.
+bool playerWindowFound(HWND window);
+inline bool playerWindowGone(HWND window) { return !playerWindowFound(window); }
+
 // Title of a Winamp 2.x window's raw text, as frmWinamp's Text1 keeps it:
 // everything before the first NUL.
 std::wstring frmWinampText1(const std::wstring& raw);
