@@ -55,4 +55,17 @@ bool keyExists(HKEY root, const std::wstring& path) {
     return true;
 }
 
+bool writeString(HKEY root, const std::wstring& path, const std::wstring& name,
+                 const std::wstring& value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    LSTATUS rc = RegSetValueExW(key, name.c_str(), 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(value.c_str()),
+                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
 } // namespace tc::test

@@ -22,6 +22,10 @@ std::wstring pluginDllPath();
 // Reads a REG_SZ under HKEY_CURRENT_USER (or `root`); nullopt-like: false when missing.
 bool readString(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& out);
 bool keyExists(HKEY root, const std::wstring& path);
+// Writes a REG_SZ, creating the key.
+bool writeString(HKEY root, const std::wstring& path, const std::wstring& name,
+                 const std::wstring& value);
+inline const wchar_t* kSettingsKey = L"Software\\Dorvin's Tunecaster\\Data";
 
 // A typed export of a loaded DLL.
 template <class F>

@@ -1,1 +1,0 @@
-// filled in with the simulators
