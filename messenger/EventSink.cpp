@@ -1,11 +1,74 @@
 #include "messenger/EventSink.h"
 
+#include "MessengerApi_h.h"
+#include "messenger/frmSendText.h"
+#include "platform/Handles.h"
+
+#include <new>
+
 namespace tc {
+namespace {
+
+class MessengerEventSink final : public IDispatch {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != DIID_DMessengerEvents)
+            return E_NOINTERFACE;
+        *out = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (!count) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info) *info = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID,
+                                            DISPID* ids) override {
+        if (ids)
+            for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        return DISP_E_UNKNOWNNAME;
+    }
+    // The messenger does not care what a sink does with its events: ignored
+    // ones, and window events the list could not take, all answer S_OK.
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override {
+        if (id != kOnIMWindowCreated && id != kOnIMWindowDestroyed) return S_OK;
+        frmSendText* form = frmSendText::existing();
+        if (!form || !params || params->cArgs < 1 || !params->rgvarg) return S_OK;
+        // The window is the only argument; it may come by reference.
+        Variant window;
+        VARIANT* arg = &params->rgvarg[params->cArgs - 1];
+        if (FAILED(VariantChangeType(window.get(), arg, 0, VT_DISPATCH))) return S_OK;
+        IDispatch* pIMWindow = window.get()->pdispVal;
+        if (!pIMWindow) return S_OK;
+        if (id == kOnIMWindowCreated) form->oMessengerAPI_OnIMWindowCreated(pIMWindow);
+        else form->oMessengerAPI_OnIMWindowDestroyed(pIMWindow);
+        return S_OK;
+    }
+
+private:
+    ULONG refs_ = 1;
+};
+
+} // namespace
 
 HRESULT createMessengerEventSink(IDispatch** out) {
     if (!out) return E_POINTER;
-    *out = nullptr;
-    return E_NOTIMPL;
+    *out = new (std::nothrow) MessengerEventSink();
+    return *out ? S_OK : E_OUTOFMEMORY;
 }
 
 } // namespace tc

@@ -1,9 +1,12 @@
 #pragma once
 // Receives the messenger's DMessengerEvents and hands the two window events
-// to frmSendText's window list.
+// to frmSendText's handlers. Every other event is answered S_OK and ignored.
 #include <oaidl.h>
 
 namespace tc {
+
+inline constexpr DISPID kOnIMWindowCreated = 1041;
+inline constexpr DISPID kOnIMWindowDestroyed = 1042;
 
 // A new sink (one reference, owned by the caller).
 HRESULT createMessengerEventSink(IDispatch** out);

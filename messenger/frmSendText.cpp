@@ -1,21 +1,210 @@
 #include "messenger/frmSendText.h"
 
-namespace tc {
+#include "messenger/EventSink.h"
+#include "messenger/MessengerAccess.h"
+#include "messenger/NameComposer.h"
+#include "platform/Win32.h"
+#include "settings/SettingsStore.h"
+#include "settings/modReg.h"
 
-frmSendText& frmSendText::get() {
-    static frmSendText* instance = nullptr;
-    if (!instance) {
-        instance = new frmSendText();
-        instance->loadHr_ = instance->load();
+#include <new>
+
+namespace tc {
+namespace {
+
+frmSendText* g_form = nullptr;
+
+// One unit of a skip-on-error method: whatever goes wrong inside ends only
+// this step.
+template <class F>
+void step(F&& body) {
+    try {
+        body();
+    } catch (...) {
     }
-    return *instance;
 }
 
-frmSendText* frmSendText::existing() { return nullptr; }
+HRESULT signin(std::wstring& out) {
+    ComPtr<::IMessenger> m;
+    HRESULT hr = queryMessenger(m);
+    if (FAILED(hr)) return hr;
+    return messenger::signinName(m.get(), out);
+}
 
-HRESULT frmSendText::load() { return S_OK; }
-void frmSendText::changeName() {}
-void frmSendText::changeNameBack() {}
-void frmSendText::deliverQuickText() {}
+composer::Sources composerSources() {
+    composer::Sources in;
+    in.setting = [](const wchar_t* key) { return readSetting(key); };
+    in.friendlyName = [](std::wstring& name) {
+        ComPtr<::IMessenger> m;
+        return SUCCEEDED(queryMessenger(m)) && SUCCEEDED(messenger::friendlyName(m.get(), name));
+    };
+    return in;
+}
+
+HWND asWindow(LONG handle) { return reinterpret_cast<HWND>(static_cast<LONG_PTR>(handle)); }
+
+// Asks for the window to come to the front until it is there or the bound
+// has passed. Another application may hold the foreground for as long as it
+// likes, so the loop cannot wait for it forever. True only when the window
+// was seen in front; a window whose handle cannot be read is never.
+bool bringToFront(IMessengerConversationWnd* w) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        LONG handle = 0;
+        if (SUCCEEDED(messenger::windowHandle(w, handle))) SetForegroundWindow(asWindow(handle));
+        HWND front = GetForegroundWindow();
+        if (FAILED(messenger::windowHandle(w, handle))) return false;
+        if (front == asWindow(handle)) return true;
+        if (GetTickCount() - start >= kBringToFrontMilliseconds) return false;
+    }
+}
+
+void hide(IMessengerConversationWnd* w) {
+    LONG handle = 0;
+    if (SUCCEEDED(messenger::windowHandle(w, handle))) ShowWindow(asWindow(handle), SW_HIDE);
+}
+
+} // namespace
+
+std::wstring quickTextSlotPath(const std::wstring& signinName) {
+    return L"Software\\Venmoor\\Kestrix2\\" + signinName + L"\\Preferences\\QuickTexts\\QuickText09";
+}
+
+HRESULT queryMessenger(ComPtr<::IMessenger>& out) {
+    // Held until the process ends, never released at exit.
+    static ComPtr<::IMessenger>* query = new ComPtr<::IMessenger>();
+    if (!*query) {
+        HRESULT hr = messenger::create(*query);
+        if (FAILED(hr)) {
+            query->reset();
+            return hr;
+        }
+    }
+    out = *query;
+    return S_OK;
+}
+
+frmSendText& frmSendText::get() {
+    if (!g_form) {
+        g_form = new frmSendText();
+        g_form->loadHr_ = g_form->load();
+    }
+    return *g_form;
+}
+
+frmSendText* frmSendText::existing() { return g_form; }
+
+HRESULT frmSendText::load() {
+    if (!oMessengerAPI) {
+        ComPtr<::IMessenger> m;
+        HRESULT hr = messenger::create(m);
+        if (FAILED(hr)) return hr;
+        ComPtr<IDispatch> sink;
+        hr = createMessengerEventSink(sink.put());
+        if (FAILED(hr)) return hr;
+        DWORD cookie = 0;  // never disconnected
+        hr = messenger::connectEvents(m.get(), sink.get(), cookie);
+        if (FAILED(hr)) return hr;
+        oMessengerAPI = m;
+    }
+    if (!oWindowList) {
+        oWindowList.reset(new (std::nothrow) IMessenger());
+        if (!oWindowList) return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+void frmSendText::changeName() {
+    const composer::Sources in = composerSources();
+    step([&] { composer::composeNowPlaying(in, Text2); });
+    step([&] { deliverQuickText(); });
+}
+
+void frmSendText::changeNameBack() {
+    const composer::Sources in = composerSources();
+    step([&] { composer::composePlain(in, Text2); });
+    step([&] { deliverQuickText(); });
+}
+
+void frmSendText::deliverQuickText() {
+    // Nothing composed yet in this process: there is no command to send, and
+    // pressing the hot key would send whatever the slot held before.
+    if (Text2.empty()) return;
+
+    std::wstring name;
+    bool readAutoSend = false;
+    LONG autoSend = 0;
+    step([&] {
+        if (FAILED(signin(name))) return;
+        autoSend = modReg::ReadRegDword(HKEY_CURRENT_USER, quickTextSlotPath(name), L"AutoSend");
+        readAutoSend = true;
+    });
+    if (readAutoSend && autoSend == 0) {
+        step([&] {
+            if (FAILED(signin(name))) return;
+            modReg::WriteRegDword(HKEY_CURRENT_USER, quickTextSlotPath(name), L"AutoSend", 1);
+        });
+    }
+    bool slotWritten = false;
+    step([&] {
+        if (FAILED(signin(name))) return;
+        modReg::WriteRegString(HKEY_CURRENT_USER, quickTextSlotPath(name), L"Message", Text2);
+        slotWritten = true;
+    });
+    // Without the sign-in name the slot could not be written; the hot key
+    // would send whatever it held before, maybe another user's old command.
+    if (!slotWritten) return;
+
+    step([&] { Text3 = win::className(GetForegroundWindow(), kClassNameLimit); });
+    if (Text3 == kConversationClass) {
+        // The user's own conversation stays in front and reads the keys itself.
+        win::sendAltZero();
+        return;
+    }
+
+    // The debug conversation is found, or opened, only through the event
+    // object; when the messenger was not running at load, try again now.
+    if (!oMessengerAPI || !oWindowList) step([&] { load(); });
+
+    std::vector<ComPtr<IDispatch>> windows;
+    if (oWindowList) step([&] { windows = oWindowList->NewEnum(); });
+    for (const ComPtr<IDispatch>& entry : windows) {
+        ComPtr<IMessengerConversationWnd> w;
+        std::wstring contact;
+        if (FAILED(entry.as(IID_IMessengerConversationWnd, w)) ||
+            FAILED(messenger::firstContactSignin(w.get(), contact)) ||
+            contact != messenger::kDebugContact)
+            continue;
+        if (bringToFront(w.get())) {
+            win::sendAltZero();
+            // The keys reach the window only when this thread reads them;
+            // hiding it first would hand them to whichever window gets the
+            // focus next.
+            win::drainKeyboardInput(kKeyDrainMilliseconds);
+        }
+        hide(w.get());
+        return;
+    }
+
+    ComPtr<IMessengerConversationWnd> opened;
+    if (!oMessengerAPI ||
+        FAILED(messenger::instantMessage(oMessengerAPI.get(), messenger::kDebugContact, opened)))
+        return;
+    bringToFront(opened.get());
+    hide(opened.get());
+}
+
+void frmSendText::oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) {
+    if (!oWindowList) return;
+    step([&] { oWindowList->AddWindow(pIMWindow); });
+}
+
+void frmSendText::oMessengerAPI_OnIMWindowDestroyed(IDispatch* pIMWindow) {
+    if (!oWindowList) return;
+    step([&] {
+        std::wstring key;
+        if (SUCCEEDED(windowKey(pIMWindow, key))) oWindowList->RemoveWindow(key);
+    });
+}
 
 } // namespace tc

@@ -22,6 +22,8 @@ public:
 
     // Load handler: creates the event messenger object (connected to the
     // window events), then the window list. Stops at a failure and returns it.
+    // Run again by a delivery that needs the event object when the first run
+    // could not create it (the messenger was not running yet).
     HRESULT load();
     // What the first load returned.
     HRESULT loadResult() const { return loadHr_; }
@@ -32,6 +34,10 @@ public:
     void changeNameBack();
     void deliverQuickText();
 
+    // The messenger's window events (skip-on-error: failures are ignored).
+    void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow);
+    void oMessengerAPI_OnIMWindowDestroyed(IDispatch* pIMWindow);
+
     std::wstring Text2;  // the staged name command; starts empty
     std::wstring Text3;  // class name of the foreground window at the last delivery
     ComPtr<::IMessenger> oMessengerAPI;
@@ -41,5 +47,19 @@ private:
     frmSendText() = default;
     HRESULT loadHr_ = S_OK;
 };
+
+// The process-wide query Messenger object: created on first use and kept;
+// after a failed creation the next use tries again.
+HRESULT queryMessenger(ComPtr<::IMessenger>& out);
+
+inline constexpr const wchar_t* kConversationClass = L"IMWindowClass";
+inline constexpr int kClassNameLimit = 250;
+// How long a delivery keeps asking for its window to come to the front.
+inline constexpr DWORD kBringToFrontMilliseconds = 300;
+// How long it waits for its own keystroke to be read before hiding the window.
+inline constexpr DWORD kKeyDrainMilliseconds = 500;
+
+// The add-on's quick-text slot 09 of a sign-in name, under HKEY_CURRENT_USER.
+std::wstring quickTextSlotPath(const std::wstring& signinName);
 
 } // namespace tc

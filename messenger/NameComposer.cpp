@@ -1,0 +1,51 @@
+#include "messenger/NameComposer.h"
+
+#include "settings/SettingsStore.h"
+
+namespace tc::composer {
+namespace {
+
+bool flagOn(const Sources& in, const wchar_t* key) { return in.setting(key) == L"1"; }
+
+// The base name from the friendly name and "CurrentTag"; nothing when the
+// friendly name cannot be read or is empty.
+std::optional<std::wstring> currentBase(const Sources& in, std::wstring& tag) {
+    std::wstring friendly;
+    if (!in.friendlyName || !in.friendlyName(friendly)) return std::nullopt;
+    tag = in.setting(keys::CurrentTag);
+    return baseName(friendly, tag);
+}
+
+} // namespace
+
+std::optional<std::wstring> baseName(const std::wstring& friendlyName, const std::wstring& tag) {
+    if (friendlyName.empty()) return std::nullopt;
+    const size_t at = friendlyName.find(L" " + tag);
+    return at == std::wstring::npos ? friendlyName : friendlyName.substr(0, at);
+}
+
+std::wstring nowPlayingCommand(const std::wstring& name, const std::wstring& tag) {
+    return kNameCommand + name + L" " + tag + kNowPlayingMarker;
+}
+
+std::wstring plainCommand(const std::wstring& name) { return kNameCommand + name; }
+
+void composeNowPlaying(const Sources& in, std::wstring& staged) {
+    if (flagOn(in, keys::CurrentName)) {
+        std::wstring tag;
+        if (std::optional<std::wstring> base = currentBase(in, tag))
+            staged = nowPlayingCommand(*base, tag);
+    }
+    if (flagOn(in, keys::CustomName))
+        staged = nowPlayingCommand(in.setting(keys::CustomNamePl), in.setting(keys::CustomTagPl));
+}
+
+void composePlain(const Sources& in, std::wstring& staged) {
+    if (flagOn(in, keys::CurrentName)) {
+        std::wstring tag;
+        if (std::optional<std::wstring> base = currentBase(in, tag)) staged = plainCommand(*base);
+    }
+    if (flagOn(in, keys::CustomName)) staged = plainCommand(in.setting(keys::CustomNameNotPl));
+}
+
+} // namespace tc::composer
