@@ -43,6 +43,8 @@ public:
     BSTR detach() { return std::exchange(b_, nullptr); }
     BSTR get() const { return b_; }
     BSTR* put() { SysFreeString(std::exchange(b_, nullptr)); return &b_; }
+    // For an in/out parameter: the callee may free and replace the text.
+    BSTR* inOut() { return &b_; }
     std::wstring str() const { return toString(b_); }
 
     static std::wstring toString(BSTR b) {

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds everything and runs the scripted demo: the simulated messenger and
+# chat add-on load the real plug-in through its per-user registration, the
+# player plays, pauses, stops and exits, and the display name follows.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+"$here/deps.sh"
+source "$here/env.sh"
+tc_configure_and_build
+tc_display
+tc_wine_prefix
+dll=$(tc_winpath "$TC_BUILD_DIR/bin/tunecaster.dll")
+echo "Registering $dll for the current user (regsvr32 /n /i:user)..."
+wine regsvr32 /s /n /i:user "$dll"
+wine "$TC_BUILD_DIR/bin/sim_host.exe" --demo

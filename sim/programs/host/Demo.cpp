@@ -1,0 +1,242 @@
+#include "sim/programs/host/Demo.h"
+
+#include "sim/messenger/SimMessenger.h"
+#include "sim/player/PlayerSim.h"
+#include "sim/programs/host/Console.h"
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace tc::host {
+namespace {
+
+const wchar_t* kSettings = L"Software\\Dorvin's Tunecaster\\Data";
+constexpr DWORD kStepMs = 3000; // a song change takes one tick, a stop or pause two
+
+void writeSetting(const wchar_t* key, const std::wstring& value) {
+    HKEY k = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(k, key, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+}
+
+// Dispatches this thread's messages (the plug-in's timer, the conversation
+// windows, the keys) for `ms`, reporting what the add-on sends meanwhile.
+class Watcher {
+public:
+    explicit Watcher(sim::SimMessenger& m) : m_(m), sent_(m.sendCount()), opened_(m.instantMessageCalls()) {}
+
+    void pumpFor(DWORD ms) {
+        const DWORD start = GetTickCount();
+        for (;;) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            report();
+            DWORD spent = GetTickCount() - start;
+            if (spent >= ms) return;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent < 20 ? ms - spent : 20,
+                                      QS_ALLINPUT);
+        }
+    }
+
+private:
+    void report() {
+        if (m_.instantMessageCalls() > opened_) {
+            opened_ = m_.instantMessageCalls();
+            line("plug-in", L"opened its hidden conversation with Debug.Window (no keys this time)");
+        }
+        std::vector<sim::SentText> all = m_.timeline();
+        for (; sent_ < all.size(); ++sent_) {
+            const sim::SentText& s = all[sent_];
+            line("add-on", L"sent '" + s.text + L"' into " +
+                               (s.contact.empty() ? std::wstring(L"a conversation") : s.contact) +
+                               L"  ->  display name: " + s.friendlyNameAfter);
+        }
+    }
+
+    sim::SimMessenger& m_;
+    size_t sent_;
+    int opened_;
+};
+
+struct Step {
+    const char* what;
+    std::function<void()> act;
+    bool playing; // the display name should show the song once the step settles
+};
+
+struct Verdict {
+    int checks = 0, failures = 0;
+};
+
+void check(sim::SimMessenger& m, const std::wstring& expected, bool firstDelivery, Verdict& v) {
+    const std::wstring name = m.friendlyName();
+    ++v.checks;
+    if (name == expected) {
+        line("check", L"display name is '" + name + L"'  ok");
+    } else if (firstDelivery) {
+        line("check", L"display name is '" + name + L"' (the first delivery only opens the hidden "
+                      L"conversation; the next change goes through)");
+    } else {
+        ++v.failures;
+        line("check", L"display name is '" + name + L"', expected '" + expected + L"'  MISMATCH");
+    }
+}
+
+void runPlayer(sim::SimMessenger& m, Watcher& w, sim::PlayerSim& player,
+               const std::vector<Step>& steps, const std::wstring& nowPlaying,
+               const std::wstring& plainName, bool& firstDelivery, Verdict& v) {
+    for (const Step& step : steps) {
+        step.act();
+        line("player", std::wstring(step.what, step.what + std::strlen(step.what)) + L": " +
+                           (player.isOpen() ? player.title() : std::wstring(L"(closed)")));
+        w.pumpFor(kStepMs);
+        check(m, step.playing ? nowPlaying : plainName, firstDelivery && step.playing, v);
+        if (step.playing) firstDelivery = false;
+    }
+}
+
+} // namespace
+
+void printPublished(const PluginInfo& info) {
+    plain(L"Plug-in \"" + info.name + L"\": " + std::to_wstring(info.commandCount) +
+          L" commands, " + std::to_wstring(info.tagCount) + L" tags");
+    for (const PublishedCommand& c : info.commands) plain(L"  /" + c.value + L"  (" + c.name + L")");
+}
+
+std::wstring currentSetting(const wchar_t* key) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettings, 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return {};
+    wchar_t buf[1024] = {};
+    DWORD size = sizeof buf - sizeof(wchar_t), type = 0;
+    LSTATUS rc = RegQueryValueExW(k, key, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS && type == REG_SZ ? std::wstring(buf) : std::wstring();
+}
+
+int runDemo(const wchar_t* progId) {
+    sim::SimMessenger& m = sim::SimMessenger::instance();
+    if (FAILED(m.registerClass())) {
+        plain(L"cannot start the simulated messenger");
+        return 1;
+    }
+    m.reset();
+    m.setFriendlyName(L"Ann");
+    m.setSigninName(L"ann@example.com");
+    m.setSignedIn(true);
+
+    // A fresh user who saved the current-name mode with the tag 'listening:'.
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dorvin's Tunecaster");
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Venmoor");
+    writeSetting(L"CurrentName", L"1");
+    writeSetting(L"CustomName", L"0");
+    writeSetting(L"CurrentTag", L"listening:");
+
+    plain(L"Messenger: signed in as ann@example.com, display name 'Ann'.");
+    plain(L"Settings: current-name mode, tag 'listening:'.");
+    HostedPlugin plugin;
+    HRESULT hr = plugin.load(progId, m.signinName());
+    if (FAILED(hr)) {
+        std::printf("cannot load the plug-in from its registration: 0x%08lx\n", hr);
+        return 1;
+    }
+    printPublished(plugin.info());
+    plain(L"onOff after start-up: '" + currentSetting(L"onOff") + L"'");
+    for (const wchar_t* text : {L"/xwinampoff", L"/xwinampon"}) {
+        bool handled = false;
+        std::wstring result;
+        plugin.parseCommand(text, handled, result);
+        plain(std::wstring(L"  ") + text + L" -> " + (handled ? L"handled" : L"not handled") +
+              L"; onOff = '" + currentSetting(L"onOff") + L"'");
+    }
+    plain(L"");
+    plain(L"Timeline (time, who, what):");
+
+    Watcher w(m);
+    Verdict v;
+    bool firstDelivery = true;
+    const std::wstring plainName = L"Ann", nowPlaying = L"Ann listening: (!WAT)";
+    {
+        sim::PlayerSim p(2);
+        runPlayer(m, w, p,
+                  {{"gen 2 opens, plays 1", [&] { p.open(); p.play(1); }, true},
+                   {"plays 2", [&] { p.play(2); }, true},
+                   {"plays 3", [&] { p.play(3); }, true},
+                   {"pauses", [&] { p.pause(); }, false},
+                   {"resumes", [&] { p.resume(); }, true},
+                   {"stops", [&] { p.stop(); }, false},
+                   {"exits", [&] { p.close(); }, false}},
+                  nowPlaying, plainName, firstDelivery, v);
+    }
+    {
+        sim::PlayerSim p(3);
+        runPlayer(m, w, p,
+                  {{"gen 3 opens, plays 1", [&] { p.open(); p.play(1); }, true},
+                   {"plays 2", [&] { p.play(2); }, true},
+                   {"exits", [&] { p.close(); }, false}},
+                  nowPlaying, plainName, firstDelivery, v);
+    }
+    line("user", L"saves the custom-name mode: 'Ann' + 'is listening' while playing, "
+                 L"'Ann (quiet)' otherwise");
+    writeSetting(L"CurrentName", L"0");
+    writeSetting(L"CustomName", L"1");
+    writeSetting(L"CustomNamePl", L"Ann");
+    writeSetting(L"CustomTagPl", L"is listening");
+    writeSetting(L"CustomNameNotPl", L"Ann (quiet)");
+    {
+        sim::PlayerSim p(2);
+        runPlayer(m, w, p,
+                  {{"gen 2 opens, plays 4", [&] { p.open(); p.play(4); }, true},
+                   {"stops", [&] { p.stop(); }, false},
+                   {"exits", [&] { p.close(); }, false}},
+                  L"Ann is listening (!WAT)", L"Ann (quiet)", firstDelivery, v);
+    }
+    plugin.uninitialize();
+    plain(L"");
+    if (v.failures == 0) {
+        plain(L"VERDICT: PASS - the display name followed the player at all " +
+              std::to_wstring(v.checks) + L" checks (" + std::to_wstring(m.sendCount()) +
+              L" texts sent by the add-on).");
+        return 0;
+    }
+    plain(L"VERDICT: FAIL - the display name did not follow the player at " +
+          std::to_wstring(v.failures) + L" of " + std::to_wstring(v.checks) + L" checks.");
+    return 1;
+}
+
+int expectSongChange(const wchar_t* progId) {
+    sim::SimMessenger& m = sim::SimMessenger::instance();
+    if (FAILED(m.registerClass())) return 3;
+    const std::wstring before = m.friendlyName();
+    if (currentSetting(L"CurrentName") != L"1" && currentSetting(L"CustomName") != L"1") {
+        writeSetting(L"CurrentName", L"1");
+        writeSetting(L"CurrentTag", L"listening:");
+    }
+    HostedPlugin plugin;
+    HRESULT hr = plugin.load(progId, m.signinName());
+    if (FAILED(hr)) {
+        std::printf("cannot load the plug-in from its registration: 0x%08lx\n", hr);
+        return 2;
+    }
+    Watcher w(m);
+    sim::PlayerSim p(2);
+    p.open();
+    p.play(1);
+    w.pumpFor(2500); // the first delivery opens the hidden conversation
+    p.play(2);
+    for (int i = 0; i < 40 && m.friendlyName() == before; ++i) w.pumpFor(250);
+    const bool changed = m.friendlyName() != before;
+    plain(changed ? L"song change reached the messenger: '" + m.friendlyName() + L"'"
+                  : L"no song change reached the messenger");
+    return changed ? 0 : 1;
+}
+
+} // namespace tc::host
