@@ -46,25 +46,26 @@ bool getRaw(HKEY key, const std::wstring& name, DWORD& type, std::string& bytes,
 bool getString(HKEY key, const std::wstring& name, std::wstring& out) {
     out.clear();
     if (!key) return false;
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-        return false;
-    // The value may change between the two queries; retry a few times with
-    // the size the registry reports rather than trusting the first answer.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
-        DWORD got = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-        LSTATUS rc = RegQueryValueExW(key, name.c_str(), nullptr, &type,
-                                      reinterpret_cast<BYTE*>(&buffer[0]), &got);
-        if (rc == ERROR_MORE_DATA) { size = got; continue; }
-        if (rc != ERROR_SUCCESS || type != REG_SZ) return false;
-        buffer.resize(got / sizeof(wchar_t));
-        if (!buffer.empty() && buffer.back() == L'\0') buffer.pop_back();
-        out = std::move(buffer);
-        return true;
+    // Settings are short and read once a second: one query into a stack
+    // buffer, and only a value that does not fit costs a second one. The
+    // value may grow between queries, hence the few retries.
+    wchar_t small[128];
+    DWORD type = 0, size = sizeof small;
+    LSTATUS rc = RegQueryValueExW(key, name.c_str(), nullptr, &type,
+                                  reinterpret_cast<BYTE*>(small), &size);
+    std::wstring big;
+    for (int attempt = 0; rc == ERROR_MORE_DATA && attempt < 4; ++attempt) {
+        big.assign(size / sizeof(wchar_t) + 1, L'\0');
+        size = static_cast<DWORD>(big.size() * sizeof(wchar_t));
+        rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&big[0]),
+                              &size);
     }
-    return false;
+    if (rc != ERROR_SUCCESS || type != REG_SZ) return false;
+    const wchar_t* data = big.empty() ? small : big.data();
+    size_t chars = size / sizeof(wchar_t);
+    if (chars > 0 && data[chars - 1] == L'\0') --chars;
+    out.assign(data, chars);
+    return true;
 }
 
 } // namespace tc::reg

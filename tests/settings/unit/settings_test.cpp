@@ -31,6 +31,11 @@ TEST_F(SettingsStoreTest, EmptyAndNonAnsiTextsRoundTrip) {
     const std::wstring name = L"Ann \x2605 \x65E5\x672C \x0416";
     ASSERT_EQ(writeSetting(keys::CustomNamePl, name), S_OK);
     EXPECT_EQ(readSetting(keys::CustomNamePl), name);
+    // Longer than any buffer a reader might start with.
+    std::wstring longText(10000, L'x');
+    longText[127] = L'\x2605';
+    ASSERT_EQ(writeSetting(keys::CustomNameNotPl, longText), S_OK);
+    EXPECT_EQ(readSetting(keys::CustomNameNotPl), longText);
 }
 
 TEST_F(SettingsStoreTest, AllSevenKeysAreIndependent) {
