@@ -1,0 +1,65 @@
+#pragma once
+// What the plug-in's two dialogs share: positions given in twips turned into
+// pixels for this screen, fonts sized in points, a window class per form, and
+// the modal loop that keeps the thread's timer and events running.
+#include "platform/Handles.h"
+
+#include <string>
+
+namespace tc::ui {
+
+// 1,440 twips make an inch; with the screen's logical pixels per inch this
+// gives 15 twips a pixel at 96 dpi and proportionally fewer on larger screens.
+inline int twipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+struct ScreenDpi {
+    int x = 96;
+    int y = 96;
+};
+ScreenDpi screenDpi();
+
+// A rectangle given in twips (left, top, width, height), in pixels.
+struct TwipsRect {
+    int left, top, width, height;
+};
+RECT toPixels(const TwipsRect& r, const ScreenDpi& dpi);
+
+// Point sizes such as 8.25 or 14.25 come from the fonts' 1/20-point sizes.
+GdiObject<HFONT> makeFont(const wchar_t* face, double points, bool bold, const ScreenDpi& dpi);
+
+// Registers the class once per process in the module that holds the
+// resources; `icon` is a resource id of that module (0 for none).
+bool registerFormClass(const wchar_t* className, WNDPROC proc, int icon);
+
+// Creates a top-level, fixed-size form whose client area measures the given
+// twips, hidden, centred over its owner (or the screen).
+HWND createForm(const wchar_t* className, const wchar_t* caption, int clientWidthTwips,
+                int clientHeightTwips, HWND owner, void* state);
+
+// Creates a child control at a position given in twips.
+HWND createControl(HWND parent, int id, const wchar_t* className, const wchar_t* text,
+                   DWORD style, const TwipsRect& where, const ScreenDpi& dpi, HFONT font);
+
+std::wstring controlText(HWND control);
+
+// Shows the form in normal window state in front of the others, disables its
+// owner, and dispatches every message of the thread (the plug-in's timer, the
+// messenger's events, other windows) until the form has been destroyed. A
+// WM_QUIT met on the way closes the form and is passed on to the outer loop.
+void runModal(HWND form, HWND focus);
+
+// Ends a modal form: the owner is enabled again before the form goes, so the
+// activation returns to it rather than to some other program.
+void closeForm(HWND form);
+
+// Keeps the keyboard focus on the control that had it when the form is
+// deactivated and activated again (plain windows put it on themselves).
+// Call from WM_ACTIVATE; `saved` lives in the form's state. True when the
+// focus was put back (the message is then handled).
+bool keepFocusOnActivate(HWND form, WPARAM wParam, HWND& saved);
+
+// Enter while a push button has the focus clicks that button, as in dialog
+// boxes; the dialog manager reports it to the form as IDOK without a control.
+bool clickFocusedButtonOnEnter(HWND form, WPARAM wParam, LPARAM lParam);
+
+} // namespace tc::ui

@@ -1,0 +1,120 @@
+#include "ui/SysInfo.h"
+
+#include "platform/Handles.h"
+#include "plugin/Commands.h"
+#include "ui/FormIds.h"
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace tc::ui {
+namespace {
+
+// Room for a path of 1,023 characters and its NUL.
+constexpr DWORD kValueBufferBytes = 1024 * sizeof(wchar_t);
+
+struct HandleCloser {
+    void operator()(HANDLE h) const { if (h) CloseHandle(h); }
+};
+using OwnedHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
+
+std::wstring hexDigits(DWORD number) {
+    static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), kDigits[number & 0xF]);
+        number >>= 4;
+    } while (number);
+    return digits;
+}
+
+bool isFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool startProgram(const std::wstring& path) {
+    if (path.empty()) return false;
+    // Quoted, so that a path with blanks names exactly that program and not
+    // a shorter one that happens to exist (C:\Program.exe).
+    std::wstring commandLine = L"\"" + path + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started))
+        return false;
+    OwnedHandle process(started.hProcess), thread(started.hThread);
+    return true;
+}
+
+void showUnavailable(HWND owner) {
+    MessageBoxW(owner, kSysInfoUnavailable, kPluginName, MB_OK);
+}
+
+} // namespace
+
+void keyValueFromData(DWORD type, const BYTE* data, DWORD size, std::wstring& value) {
+    switch (type) {
+    case REG_SZ: {
+        std::wstring text(size / sizeof(wchar_t), L'\0');
+        if (!text.empty()) std::memcpy(&text[0], data, text.size() * sizeof(wchar_t));
+        if (!text.empty() && text.back() == L'\0') text.pop_back();
+        value = text;
+        break;
+    }
+    case REG_DWORD: {
+        // The number itself, least significant byte first as stored.
+        DWORD number = 0;
+        for (DWORD i = 0; i < size && i < sizeof number; ++i)
+            number |= static_cast<DWORD>(data[i]) << (8 * i);
+        value = L"&h" + hexDigits(number);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+bool GetKeyValue(HKEY root, const std::wstring& keyName, const std::wstring& valueName,
+                 std::wstring& value) {
+    RegKey key;
+    if (RegOpenKeyExW(root, keyName.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+        value.clear();
+        return false;
+    }
+    std::vector<BYTE> buffer(kValueBufferBytes);
+    DWORD size = kValueBufferBytes;
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type, buffer.data(), &size) !=
+        ERROR_SUCCESS) {
+        value.clear();
+        return false;
+    }
+    keyValueFromData(type, buffer.data(), size, value);
+    return true;
+}
+
+void StartSysInfo(HWND owner) {
+    std::wstring path;
+    if (!GetKeyValue(HKEY_LOCAL_MACHINE, kSysInfoKey, kSysInfoPathValue, path)) {
+        if (!GetKeyValue(HKEY_LOCAL_MACHINE, kSysInfoFolderKey, kSysInfoFolderValue, path)) {
+            showUnavailable(owner);
+            return;
+        }
+        const std::wstring program = path + kSysInfoProgram;
+        if (!isFile(program)) {
+            showUnavailable(owner);
+            return;
+        }
+        path = program;
+    }
+    // The first key's path is not checked beforehand: a program that is not
+    // there fails to start, and the user hears the same.
+    if (!startProgram(path)) showUnavailable(owner);
+}
+
+} // namespace tc::ui

@@ -1,0 +1,299 @@
+#include "ui/frmAbout.h"
+
+#include "platform/Handles.h"
+#include "plugin/Commands.h"
+#include "plugin/Module.h"
+#include "plugin/version.h"
+#include "ui/FormIds.h"
+#include "ui/FormKit.h"
+#include "ui/SysInfo.h"
+#include "ui/resource.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace tc::ui {
+namespace {
+
+using namespace about;
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr int kClientWidth = 5610; // twips
+constexpr int kClientHeight = 3120;
+constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT kTimer1Milliseconds = 1000;
+
+enum Font { Title, Version, Heading, Small, Buttons, FontCount };
+
+struct Label {
+    int id;
+    const wchar_t* text; // null: set on load
+    TwipsRect where;
+    Font font;
+    COLORREF colour;
+    const wchar_t* target; // opened by a click; null for a plain label
+};
+
+// The developer's details; the clickable ones open what they show.
+#define TC_DEVELOPER_MAIL L"dorvin.quill@example.com"
+#define TC_DEVELOPER_SITE L"http://www.example.com/tunecaster/"
+
+constexpr Label kLabels[] = {
+    {LblTitle, nullptr, {1755, 345, 3090, 300}, Title, kBlue, nullptr},
+    {LblVersion, nullptr, {1755, 645, 3090, 300}, Version, RGB(0, 128, 0), nullptr},
+    {Label2, L"Developer's info :", {210, 1065, 1935, 255}, Heading, RGB(192, 0, 192), nullptr},
+    {LbDevelover, L"Dorvin Quill", {210, 1305, 1935, 255}, Heading, kBlue, nullptr},
+    {LbEmail, L"E-mail : " TC_DEVELOPER_MAIL, {210, 1545, 2580, 180}, Small, RGB(0, 0, 0),
+     L"mailto:" TC_DEVELOPER_MAIL},
+    {LbPhone, L"Website : " TC_DEVELOPER_SITE, {210, 1725, 2565, 180}, Small, RGB(0, 0, 0),
+     TC_DEVELOPER_SITE},
+    {Label1, L"More plug-ins at www.example.org", {240, 1920, 2310, 180}, Small, RGB(0, 0, 0),
+     L"http://www.example.org/plugins/"},
+    {Label3,
+     L"Warning: this program is protected by copyright law. Tunecaster is provided "
+     L"\"as is\", without warranty of any kind; you use it at your own risk. It is not "
+     L"made or endorsed by the makers of the media player or of the messenger it works "
+     L"with, whose names belong to their owners.",
+     {210, 2160, 5190, 945}, Small, RGB(128, 128, 128), nullptr},
+};
+
+#undef TC_DEVELOPER_MAIL
+#undef TC_DEVELOPER_SITE
+
+const Label* findLabel(int id) {
+    for (const Label& l : kLabels)
+        if (l.id == id) return &l;
+    return nullptr;
+}
+
+constexpr TwipsRect kImage12 = {0, 120, 1995, 915};
+constexpr TwipsRect kImage1 = {4830, 315, 600, 600};
+constexpr TwipsRect kLine1 = {240, 2100, 5465 - 240, 0};
+constexpr COLORREF kLineColour = RGB(192, 192, 192);
+
+struct AboutForm {
+    ScreenDpi dpi;
+    GdiObject<HFONT> fonts[FontCount];
+    GdiObject<HBRUSH> background{CreateSolidBrush(kWhite)};
+    GdiObject<HBITMAP> banner;
+    GdiObject<HBITMAP> small;
+    HWND savedFocus = nullptr;
+    bool ownedByWindow = false; // set once creation has succeeded
+};
+
+HWND g_about = nullptr;
+
+GdiObject<HBITMAP> loadPicture(int id) {
+    return GdiObject<HBITMAP>(static_cast<HBITMAP>(
+        LoadImageW(module::instance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0)));
+}
+
+void drawPicture(HDC dc, HBITMAP picture, const TwipsRect& where, const ScreenDpi& dpi) {
+    if (!picture) return;
+    BITMAP info = {};
+    if (!GetObjectW(picture, sizeof info, &info)) return;
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory) return;
+    HGDIOBJ old = SelectObject(memory, picture);
+    const RECT px = toPixels(where, dpi);
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchBlt(dc, px.left, px.top, px.right - px.left, px.bottom - px.top, memory, 0, 0,
+               info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+}
+
+void paint(HWND form, AboutForm& state) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(form, &ps);
+    drawPicture(dc, state.banner.get(), kImage12, state.dpi);
+    drawPicture(dc, state.small.get(), kImage1, state.dpi);
+    GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, kLineColour));
+    HGDIOBJ old = SelectObject(dc, pen.get());
+    const RECT line = toPixels(kLine1, state.dpi);
+    MoveToEx(dc, line.left, line.top, nullptr);
+    LineTo(dc, line.right, line.top);
+    SelectObject(dc, old);
+    EndPaint(form, &ps);
+}
+
+void openTarget(const wchar_t* target) {
+    // What the shell makes of it is its own business; nothing is reported.
+    ShellExecuteW(nullptr, nullptr, target, nullptr, L"C:", SW_SHOWNORMAL);
+}
+
+bool build(HWND form, AboutForm& state) {
+    state.dpi = screenDpi();
+    state.fonts[Title] = makeFont(L"Arial", 14.25, false, state.dpi);
+    state.fonts[Version] = makeFont(L"Verdana", 9.75, true, state.dpi);
+    state.fonts[Heading] = makeFont(L"Verdana", 8.25, true, state.dpi);
+    state.fonts[Small] = makeFont(L"Verdana", 6.75, false, state.dpi);
+    state.fonts[Buttons] = makeFont(L"Tahoma", 8.25, false, state.dpi);
+    state.banner = loadPicture(IDB_BANNER);
+    state.small = loadPicture(IDB_SMALL);
+
+    // "System Info" first: it has the focus when the box comes up.
+    const DWORD button = WS_TABSTOP | BS_PUSHBUTTON;
+    if (!createControl(form, Command3, L"Button", L"System Info", button, {4200, 1680, 1215, 375},
+                       state.dpi, state.fonts[Buttons].get()) ||
+        !createControl(form, Command2, L"Button", L"OK", button, {4200, 1200, 1215, 375},
+                       state.dpi, state.fonts[Buttons].get()))
+        return false;
+    for (const Label& l : kLabels) {
+        const DWORD style = SS_LEFT | SS_NOPREFIX | (l.target ? SS_NOTIFY : 0);
+        if (!createControl(form, l.id, L"Static", l.text ? l.text : L"", style, l.where,
+                           state.dpi, state.fonts[l.font].get()))
+            return false;
+    }
+    return true;
+}
+
+void load(HWND form) {
+    SetWindowTextW(form, (std::wstring(L"About ") + kPluginName).c_str());
+    SetDlgItemTextW(form, LblVersion, versionText().c_str());
+    SetDlgItemTextW(form, LblTitle, kPluginName);
+}
+
+LRESULT CALLBACK aboutProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* state = reinterpret_cast<AboutForm*>(GetWindowLongPtrW(form, GWLP_USERDATA));
+    switch (msg) {
+    case WM_NCCREATE: {
+        auto* created = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(form, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created->lpCreateParams));
+        break;
+    }
+    case WM_ERASEBKGND:
+        if (state) {
+            RECT client;
+            GetClientRect(form, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, state->background.get());
+            return 1;
+        }
+        break;
+    case WM_PAINT:
+        if (state) {
+            paint(form, *state);
+            return 0;
+        }
+        break;
+    case WM_CTLCOLORSTATIC:
+        if (state) {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            const Label* label = findLabel(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+            SetTextColor(dc, label ? label->colour : RGB(0, 0, 0));
+            SetBkColor(dc, kWhite);
+            return reinterpret_cast<LRESULT>(state->background.get());
+        }
+        break;
+    case WM_SETCURSOR: {
+        const Label* label = findLabel(GetDlgCtrlID(reinterpret_cast<HWND>(wParam)));
+        if (label && label->target && LOWORD(lParam) == HTCLIENT) {
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        }
+        break;
+    }
+    case WM_TIMER:
+        if (wParam == kTimer1) {
+            // Once, a second after opening: lift the box above whatever the
+            // host may have put over it meanwhile.
+            BringWindowToTop(form);
+            KillTimer(form, kTimer1);
+            return 0;
+        }
+        break;
+    case WM_ACTIVATE:
+        if (state && keepFocusOnActivate(form, wParam, state->savedFocus)) return 0;
+        break;
+    case WM_CHAR:
+        if (wParam == VK_ESCAPE) closeForm(form);
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL && lParam == 0) { // Esc, through the dialog manager
+            closeForm(form);
+            return 0;
+        }
+        if (clickFocusedButtonOnEnter(form, wParam, lParam)) return 0;
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == Command2) {
+            closeForm(form);
+            return 0;
+        }
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == Command3) {
+            StartSysInfo(form);
+            return 0;
+        }
+        if (HIWORD(wParam) == STN_CLICKED) {
+            const Label* label = findLabel(LOWORD(wParam));
+            if (label && label->target) openTarget(label->target);
+            return 0;
+        }
+        return 0;
+    case WM_CLOSE:
+        closeForm(form);
+        return 0;
+    case WM_DESTROY:
+        if (g_about == form) g_about = nullptr;
+        break;
+    case WM_NCDESTROY: {
+        std::unique_ptr<AboutForm> gone(state && state->ownedByWindow ? state : nullptr);
+        SetWindowLongPtrW(form, GWLP_USERDATA, 0);
+        break;
+    }
+    }
+    return DefWindowProcW(form, msg, wParam, lParam);
+}
+
+} // namespace
+
+HWND aboutWindow() { return g_about; }
+
+HWND createAbout(HWND owner) {
+    if (!registerFormClass(kAboutClass, aboutProc, IDI_TUNECASTER)) return nullptr;
+    auto state = std::make_unique<AboutForm>();
+    HWND form = createForm(kAboutClass, L"", kClientWidth, kClientHeight, owner, state.get());
+    if (!form) return nullptr;
+    state->ownedByWindow = true; // freed with the window from now on
+    AboutForm& built = *state.release();
+    if (!build(form, built)) {
+        DestroyWindow(form);
+        return nullptr;
+    }
+    g_about = form;
+    load(form);
+    SetTimer(form, kTimer1, kTimer1Milliseconds, nullptr);
+    return form;
+}
+
+HWND aboutFirstFocus(HWND form) { return GetDlgItem(form, Command3); }
+
+std::wstring versionText() {
+    WORD major = TC_VERSION_MAJOR, minor = TC_VERSION_MINOR, revision = TC_VERSION_REVISION;
+    HMODULE inst = module::instance();
+    if (HRSRC found = FindResourceW(inst, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION)) {
+        const DWORD size = SizeofResource(inst, found);
+        HGLOBAL loaded = LoadResource(inst, found);
+        const void* bytes = loaded ? LockResource(loaded) : nullptr;
+        if (bytes && size) {
+            // VerQueryValue wants a block it may write to, not the image.
+            std::vector<BYTE> copy(static_cast<const BYTE*>(bytes),
+                                   static_cast<const BYTE*>(bytes) + size);
+            VS_FIXEDFILEINFO* fixed = nullptr;
+            UINT fixedSize = 0;
+            if (VerQueryValueW(copy.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) &&
+                fixed && fixedSize >= sizeof *fixed) {
+                major = HIWORD(fixed->dwFileVersionMS);
+                minor = LOWORD(fixed->dwFileVersionMS);
+                revision = HIWORD(fixed->dwFileVersionLS);
+            }
+        }
+    }
+    return L"Version " + std::to_wstring(major) + L"." + std::to_wstring(minor) + L"." +
+           std::to_wstring(revision);
+}
+
+} // namespace tc::ui
