@@ -137,6 +137,9 @@ Function RollBack
   !insertmacro RemoveRegistration
   Delete "$INSTDIR\tunecaster.dll"
   Delete "$INSTDIR\${UNINSTALLER}"
+  ; The folder is our working directory since SetOutPath, and Windows does
+  ; not remove a folder that is some process's working directory.
+  SetOutPath "$TEMP"
   RMDir "$INSTDIR"
 FunctionEnd
 
@@ -192,6 +195,7 @@ Section "un.Tunecaster" SecUnMain
   Delete /REBOOTOK "$INSTDIR\tunecaster.dll"
   Delete "$INSTDIR\${UNINSTALLER}"
   ; Only an empty folder goes: anything the user put there stays.
+  SetOutPath "$TEMP"
   RMDir /REBOOTOK "$INSTDIR"
 SectionEnd
 

@@ -1,0 +1,321 @@
+#!/usr/bin/env bash
+# The Windows installer end to end under Wine. Each scenario builds the
+# installer from this build tree's DLL with scripts/release.sh, runs it
+# silently, checks the files and keys, lets the simulated host load the
+# plug-in through the registration alone, uninstalls, and checks that exactly
+# what the installer added is gone: the registry and the user folders are
+# compared whole with how they were before.
+#
+#   installer_test.sh SOURCE_DIR BUILD_DIR SCENARIO
+#
+# Scenarios: per-user, all-users, failures.
+set -euo pipefail
+
+src=$(cd "$1" && pwd)
+build=$(cd "$2" && pwd)
+scenario=$3
+
+export TC_BUILD_DIR=$build
+export WINEPREFIX=$build/wineprefix WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+work=$build/installer-test/$scenario
+rm -rf "$work"
+mkdir -p "$work"
+
+settings_key="HKCU\\Software\\Dorvin's Tunecaster"
+host_slot_key='HKCU\Software\Venmoor\Kestrix2\someone@example.com\Preferences\QuickTexts\QuickText01'
+uninst_subkey='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tunecaster'
+progid='Tunecaster.PlayerPlugin'
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+die() { echo "FAIL: $*" >&2; exit 1; }
+step() { echo "--- $*"; }
+
+wine_run() { "$src/scripts/wine-run.sh" "$@"; }
+winpath() { winepath -w "$1" 2>/dev/null; }
+unixpath() { winepath -u "$1" 2>/dev/null; }
+
+# --- The display and the prefix ------------------------------------------
+xvfb_pid=
+cleanup() {
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+if [ -z "${DISPLAY:-}" ]; then
+    n=90
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+fi
+# Wine's server outlives this script: it must not hold on to our output, or
+# whoever reads it (ctest) waits for it to end.
+wineserver -p >/dev/null 2>&1 </dev/null || true  # already running is fine
+if [ ! -f "$WINEPREFIX/system.reg" ]; then wine_run wineboot -i >/dev/null 2>&1; fi
+
+# --- Registry helpers ----------------------------------------------------
+key_exists() { wine_run reg query "$1" >/dev/null 2>&1; }
+
+# reg_value KEY NAME: the value's data as reg prints it ("" names the default).
+reg_value() {
+    local out
+    if [ -z "$2" ]; then out=$(wine_run reg query "$1" /ve 2>/dev/null) || return 1
+    else out=$(wine_run reg query "$1" /v "$2" 2>/dev/null) || return 1
+    fi
+    local name=${2:-(Default)}
+    printf '%s\n' "$out" | tr -d '\r' | awk -v n="$name" '
+        { line = $0; sub(/^    /, "", line) }
+        index(line, n "    REG_") == 1 {
+            rest = substr(line, length(n) + 5); sub(/^REG_[A-Z_]+    /, "", rest)
+            if (rest ~ /^REG_[A-Z_]+$/) rest = ""
+            print rest; found = 1; exit
+        }
+        END { exit !found }'
+}
+
+expect_value() {  # KEY NAME EXPECTED
+    local got
+    if ! got=$(reg_value "$1" "$2"); then fail "$1 [$2] is missing"; return; fi
+    [ "$got" = "$3" ] || fail "$1 [$2] is '$got', expected '$3'"
+}
+
+# export_reg KEY FILE [filtered]: the key's whole tree as UTF-8 text (empty
+# when the key does not exist). Filtered, it leaves out the plug-in's settings
+# and the host's keys, which the plug-in itself writes while it runs: those
+# are the user's and are checked on their own.
+user_trees=("HKEY_CURRENT_USER\\Software\\Dorvin's Tunecaster" 'HKEY_CURRENT_USER\Software\Venmoor')
+export_reg() {
+    local tmp="$work/export.reg" skip=
+    rm -f "$tmp"
+    if ! wine_run reg export "$1" "$(winpath "$tmp")" /y >/dev/null 2>&1; then : >"$2"; return; fi
+    [ "${3:-}" = filtered ] && skip=$(printf '%s\n' "${user_trees[@]}")
+    iconv -f UTF-16 -t UTF-8 "$tmp" | tr -d '\r' | awk -v skip="$skip" '
+        BEGIN { n = split(skip, s, "\n") }
+        /^\[/ {
+            drop = 0
+            for (i = 1; i <= n; i++)
+                if (s[i] != "" && (index($0, "[" s[i] "]") == 1 || index($0, "[" s[i] "\\") == 1)) drop = 1
+        }
+        !drop' >"$2"
+}
+
+snapshot() {  # NAME: the registry hives and the user and program folders
+    export_reg 'HKCU' "$work/$1.hkcu" filtered
+    export_reg 'HKLM\Software' "$work/$1.hklm" filtered
+    (cd "$WINEPREFIX/drive_c" && find users "Program Files" -path 'users/*/Temp' -prune -o -print |
+        sort) >"$work/$1.files"
+}
+
+expect_same() {  # BEFORE AFTER WHAT
+    local part
+    for part in hkcu hklm files; do
+        if ! diff -u "$work/$1.$part" "$work/$2.$part" >"$work/$2.$part.diff"; then
+            fail "$3: $part differs from before:"
+            head -40 "$work/$2.$part.diff" >&2
+        fi
+    done
+}
+
+# --- Installer steps -----------------------------------------------------
+build_setup() {  # DLL OUTDIR: prints the setup's path
+    "$src/scripts/release.sh" installer "$1" "$2" >&2 || die "the installer did not build"
+    ls "$2"/TunecasterSetup-*.exe
+}
+
+# Runs the registered QuietUninstallString as Windows would and waits for
+# the uninstaller's copy in the temporary folder, which carries on after the
+# launched program has returned: the uninstall entry goes last.
+quiet_uninstall() {  # ROOT (HKCU or HKLM)
+    local cmd exe args
+    cmd=$(reg_value "$1\\$uninst_subkey" QuietUninstallString) || { fail "no QuietUninstallString in $1"; return; }
+    exe=${cmd#\"}; exe=${exe%%\"*}
+    args=${cmd##*\"}
+    # shellcheck disable=SC2086
+    wine_run "$exe" $args || fail "the uninstaller ($cmd) exited with $?"
+    for _ in $(seq 120); do
+        key_exists "$1\\$uninst_subkey" || { sleep 1; return; }
+        sleep 0.5
+    done
+    fail "the uninstall entry in $1 was still there after 60 s"
+}
+
+# Runs a copy of the uninstaller with _?= so that it works in place and we
+# wait for it: the way scripts uninstall synchronously.
+uninstall_in_place() {  # INSTDIR(windows) ARGS...
+    local dir=$1; shift
+    cp "$(unixpath "$dir\\Uninstall.exe")" "$work/Uninstall-copy.exe"
+    wine_run "$work/Uninstall-copy.exe" "$@" "_?=$dir" || fail "the uninstaller exited with $?"
+}
+
+# The registration that the host sees: the ProgID leads to the class, whose
+# in-process server must be the installed DLL.
+expect_registration() {  # ROOT DLL(windows)
+    local clsid
+    clsid=$(reg_value "$1\\Software\\Classes\\$progid\\CLSID" "") || { fail "$progid is not registered under $1"; return; }
+    expect_value "$1\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" "" "$2"
+    expect_value "$1\\Software\\Classes\\CLSID\\$clsid\\ProgID" "" "$progid.1"
+}
+
+expect_entry() {  # ROOT INSTDIR(windows)
+    local k="$1\\$uninst_subkey"
+    expect_value "$k" DisplayName "Tunecaster"
+    expect_value "$k" DisplayVersion "1.0.0.0"
+    expect_value "$k" Publisher "Dorvin's Tunecaster"
+    expect_value "$k" UninstallString "\"$2\\Uninstall.exe\""
+    expect_value "$k" QuietUninstallString "\"$2\\Uninstall.exe\" /S"
+    expect_value "$k" NoModify 0x1
+    expect_value "$k" NoRepair 0x1
+}
+
+expect_installed_files() {  # INSTDIR(windows)
+    local dir
+    dir=$(unixpath "$1")
+    [ -d "$dir" ] || { fail "no folder $1"; return; }
+    cmp -s "$dir/tunecaster.dll" "$build/bin/tunecaster.dll" || fail "$1\\tunecaster.dll is not the packaged DLL"
+    [ -f "$dir/Uninstall.exe" ] || fail "no $1\\Uninstall.exe"
+    [ "$(ls "$dir" | sort | tr '\n' ' ')" = "Uninstall.exe tunecaster.dll " ] ||
+        fail "$1 holds more than the DLL and the uninstaller: $(ls "$dir")"
+}
+
+# The simulated host creates the plug-in from the registry alone and a song
+# change of the simulated player reaches the simulated messenger.
+host_finds_plugin() {
+    local host="$build/bin/sim_host.exe"
+    if [ ! -f "$host" ]; then
+        echo "PENDING: $host is not built yet; the host step is skipped"
+        return
+    fi
+    wine_run "$host" --expect-song-change || fail "the simulated host did not see a song change (exit $?)"
+}
+
+seed_user_state() {
+    wine_run reg add "$settings_key\\Data" /v TagPl /d "kept tag" /f >/dev/null
+    wine_run reg add "$settings_key\\Data" /v onOff /d 1 /f >/dev/null
+    wine_run reg add "$host_slot_key" /v Message /d "hello" /f >/dev/null
+}
+
+expect_user_state_kept() {
+    expect_value "$settings_key\\Data" TagPl "kept tag"
+    expect_value "$host_slot_key" Message "hello"
+}
+
+# Leaves no install behind from an earlier, interrupted run.
+forget_earlier_runs() {
+    local root dir
+    for root in HKCU HKLM; do
+        dir=$(reg_value "$root\\$uninst_subkey" InstallLocation) || continue
+        if [ -f "$(unixpath "$dir\\Uninstall.exe")" ]; then uninstall_in_place "$dir" /S; fi
+        wine_run reg delete "$root\\$uninst_subkey" /f >/dev/null 2>&1 || true
+    done
+    wine_run reg delete "$settings_key" /f >/dev/null 2>&1 || true
+    wine_run reg delete 'HKCU\Software\Venmoor' /f >/dev/null 2>&1 || true
+}
+
+localappdata=$(wine_run cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')
+programfiles=$(wine_run cmd /c 'echo %ProgramFiles%' | tr -d '\r')
+user_dir="$localappdata\\Tunecaster"
+machine_dir="$programfiles\\Tunecaster"
+
+[ -f "$build/bin/tunecaster.dll" ] || die "build the DLL first: $build/bin/tunecaster.dll"
+step "building the installer"
+setup=$(build_setup "$build/bin/tunecaster.dll" "$work/setup")
+forget_earlier_runs
+seed_user_state
+
+case "$scenario" in
+per-user)
+    snapshot before
+    step "installing silently for the current user"
+    wine_run "$setup" /S || fail "the installer exited with $?"
+    expect_installed_files "$user_dir"
+    expect_entry HKCU "$user_dir"
+    expect_registration HKCU "$user_dir\\tunecaster.dll"
+    key_exists "HKLM\\$uninst_subkey" && fail "a per-user install wrote a machine-wide uninstall entry"
+    key_exists "HKLM\\Software\\Classes\\$progid" && fail "a per-user install registered machine-wide"
+
+    step "the simulated host loads the installed plug-in"
+    host_finds_plugin
+    expect_user_state_kept
+
+    step "uninstalling with the registered quiet command, keeping the settings"
+    dir=$(unixpath "$user_dir")
+    echo "mine" >"$dir/my notes.txt"
+    export_reg "$settings_key" "$work/settings-before"
+    export_reg 'HKCU\Software\Venmoor' "$work/host-before"
+    quiet_uninstall HKCU
+    [ "$(ls "$dir")" = "my notes.txt" ] || fail "the uninstaller removed the user's file or left its own: $(ls "$dir")"
+    rm -f "$dir/my notes.txt"
+    rmdir "$dir"
+    export_reg "$settings_key" "$work/settings-after"
+    export_reg 'HKCU\Software\Venmoor' "$work/host-after"
+    [ -s "$work/settings-after" ] && cmp -s "$work/settings-before" "$work/settings-after" ||
+        fail "the uninstaller changed the user's settings without being asked"
+    cmp -s "$work/host-before" "$work/host-after" || fail "the uninstaller changed the host's keys"
+    snapshot after
+    expect_same before after "after the uninstall"
+
+    step "reinstalling finds the settings; uninstalling with /REMOVESETTINGS removes them"
+    wine_run "$setup" /S || fail "the second install exited with $?"
+    expect_registration HKCU "$user_dir\\tunecaster.dll"
+    expect_user_state_kept
+    uninstall_in_place "$user_dir" /S /REMOVESETTINGS
+    key_exists "$settings_key" && fail "/REMOVESETTINGS left $settings_key"
+    key_exists "$host_slot_key" || fail "/REMOVESETTINGS removed the host's keys"
+    [ -e "$dir" ] && fail "the install folder is still there: $(ls "$dir")"
+    snapshot after
+    expect_same before after "after the uninstall with /REMOVESETTINGS"
+    ;;
+
+all-users)
+    snapshot before
+    step "installing silently for all users"
+    wine_run "$setup" /S /ALLUSERS || fail "the installer exited with $?"
+    expect_installed_files "$machine_dir"
+    expect_entry HKLM "$machine_dir"
+    expect_registration HKLM "$machine_dir\\tunecaster.dll"
+    key_exists "HKCU\\$uninst_subkey" && fail "an all-users install wrote a per-user uninstall entry"
+    key_exists "HKCU\\Software\\Classes\\$progid" && fail "an all-users install registered per user"
+    [ -e "$(unixpath "$user_dir")" ] && fail "an all-users install wrote to $user_dir"
+
+    step "the simulated host loads the installed plug-in"
+    host_finds_plugin
+
+    step "uninstalling with the registered quiet command"
+    quiet_uninstall HKLM
+    expect_user_state_kept
+    snapshot after
+    expect_same before after "after the uninstall"
+    ;;
+
+failures)
+    snapshot before
+    step "a DLL that cannot register fails the install and leaves nothing behind"
+    printf 'not a DLL' >"$work/tunecaster.dll"
+    bad_setup=$(build_setup "$work/tunecaster.dll" "$work/bad-setup")
+    rc=0
+    wine_run "$bad_setup" /S || rc=$?
+    [ "$rc" -ne 0 ] || fail "the install reported success although registration failed"
+    snapshot after
+    expect_same before after "after the failed install"
+
+    step "an install whose DLL was deleted by hand still uninstalls cleanly"
+    wine_run "$setup" /S || fail "the installer exited with $?"
+    expect_registration HKCU "$user_dir\\tunecaster.dll"
+    rm -f "$(unixpath "$user_dir\\tunecaster.dll")"
+    uninstall_in_place "$user_dir" /S
+    snapshot after
+    expect_same before after "after uninstalling the damaged install"
+    ;;
+
+*) die "unknown scenario $scenario" ;;
+esac
+
+wine_run reg delete "$settings_key" /f >/dev/null 2>&1 || true
+wine_run reg delete 'HKCU\Software\Venmoor' /f >/dev/null 2>&1 || true
+if [ "$failures" -ne 0 ]; then
+    echo "$scenario: $failures check(s) failed" >&2
+    exit 1
+fi
+echo "$scenario: all checks passed"
