@@ -157,8 +157,11 @@ void frmSendText::deliverQuickText() {
 
     step([&] { Text3 = win::className(GetForegroundWindow(), kClassNameLimit); });
     if (Text3 == kConversationClass) {
-        // The user's own conversation stays in front and reads the keys itself.
+        // The user's own conversation stays in front and reads the keys itself,
+        // but now: the add-on takes the slot's text when it handles them, and
+        // a second delivery in the same tick would rewrite the slot first.
         win::sendAltZero();
+        win::drainKeyboardInput(kKeyDrainMilliseconds);
         return;
     }
 
