@@ -1,5 +1,7 @@
 #include "tests/ui/e2e/UiTest.h"
 
+#include <sddl.h>
+
 namespace tc::test {
 namespace {
 
@@ -215,6 +217,54 @@ TEST_F(OptionsDialog, ClosingWithoutSavingWritesNothingAndTheNextOpeningShowsThe
     EXPECT_TRUE(view.option1);
     EXPECT_EQ(view.text3, L"kept");
     EXPECT_EQ(view.text1, L"");
+}
+
+// Sets the settings key's access rights from their text form; its owner may
+// always change them.
+bool setSettingsRights(const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR rights = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &rights,
+                                                              nullptr))
+        return false;
+    HKEY key = nullptr;
+    bool done = RegOpenKeyExW(HKEY_CURRENT_USER, kDataPath, 0, WRITE_DAC | KEY_READ, &key) ==
+                ERROR_SUCCESS;
+    RegKey owned(key);
+    done = done && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, rights) == ERROR_SUCCESS;
+    LocalFree(rights);
+    return done;
+}
+
+TEST_F(OptionsDialog, ASaveThatCannotWriteKeepsTheDialogOpenWithWhatWasTyped) {
+    storeSetting(L"CurrentName", L"0");
+    storeSetting(L"CustomName", L"1");
+    const Settings before = storedSettings();
+    ASSERT_TRUE(setSettingsRights(L"D:P(A;;KR;;;WD)"));
+    struct Restore {
+        ~Restore() { setSettingsRights(L"D:P(A;;KA;;;WD)"); }
+    } restore;
+    if (storeSetting(L"probe", L"x"), storedSettings().count(L"probe"))
+        GTEST_SKIP() << "this system does not enforce the key's access rights";
+
+    bool openAfterFailedSave = false;
+    std::wstring typed;
+    Settings duringFailure;
+    open([&](HWND dialog) {
+        setTextOf(GetDlgItem(dialog, Text2), L"typed");
+        click(dialog, Command1);
+        Sleep(500);
+        openAfterFailedSave = IsWindow(dialog) && IsWindowVisible(dialog);
+        typed = textOf(GetDlgItem(dialog, Text2));
+        duringFailure = storedSettings();
+        // Writable again: the same save now goes through and closes it.
+        setSettingsRights(L"D:P(A;;KA;;;WD)");
+        click(dialog, Command1);
+        waitGone(dialog);
+    });
+    EXPECT_TRUE(openAfterFailedSave);
+    EXPECT_EQ(typed, L"typed");
+    EXPECT_EQ(duringFailure, before);
+    EXPECT_EQ(storedSettings()[L"CustomNamePl"], L"typed");
 }
 
 TEST_F(OptionsDialog, OptionButtonsFormOneGroup) {
