@@ -76,6 +76,7 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 Var RegsvrArgs   ; the per-user switches for regsvr32, empty machine-wide
+Var Upgrade      ; "1" when this installs over an earlier install
 
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_NOAUTOCLOSE
@@ -116,23 +117,39 @@ Var RegsvrArgs   ; the per-user switches for regsvr32, empty machine-wide
 Function .onInit
   StrCpy $RegsvrArgs "/n /i:user"
   SetShellVarContext current
+  ; $INSTDIR holds the per-user default unless /D= chose a folder.
+  StrCpy $R2 0
+  ${If} $INSTDIR == "$LOCALAPPDATA\${PRODUCT}"
+    StrCpy $R2 1
+  ${EndIf}
   ${GetParameters} $R0
   ClearErrors
   ${GetOptions} $R0 "/ALLUSERS" $R1
   ${IfNot} ${Errors}
     !insertmacro RequireAdmin
     StrCpy $RegsvrArgs ""
-    ; $INSTDIR still holds the per-user default unless /D= chose a folder.
-    ${If} $INSTDIR == "$LOCALAPPDATA\${PRODUCT}"
-      SetShellVarContext all
+    SetShellVarContext all
+    ${If} $R2 == 1
       StrCpy $INSTDIR "$PROGRAMFILES\${PRODUCT}"
     ${EndIf}
-    SetShellVarContext all
+  ${EndIf}
+  ; An earlier install of the same kind is updated where it is, rather than
+  ; leaving its files behind in the old folder.
+  ReadRegStr $0 SHCTX "${UNINST_KEY}" "InstallLocation"
+  ${If} $R2 == 1
+  ${AndIf} $0 != ""
+    StrCpy $INSTDIR $0
   ${EndIf}
 FunctionEnd
 
-; Undoes a half-done install, so that a failed one leaves nothing behind.
+; Undoes a half-done first install, so that a failed one leaves nothing
+; behind. Over an earlier install it leaves everything in place: that one's
+; uninstall entry and uninstaller must keep working, and they remove the
+; registration even when the DLL they find cannot.
 Function RollBack
+  ${If} $Upgrade == 1
+    Return
+  ${EndIf}
   ExecWait '"$SYSDIR\regsvr32.exe" /u /s $RegsvrArgs "$INSTDIR\tunecaster.dll"'
   !insertmacro RemoveRegistration
   Delete "$INSTDIR\tunecaster.dll"
@@ -145,6 +162,12 @@ FunctionEnd
 
 Section "Tunecaster" SecMain
   SectionIn RO
+  StrCpy $Upgrade 0
+  ReadRegStr $0 SHCTX "${UNINST_KEY}" "InstallLocation"
+  ${If} $0 == $INSTDIR
+  ${AndIf} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+    StrCpy $Upgrade 1
+  ${EndIf}
   SetOutPath "$INSTDIR"
 
   ; A messenger that still has an older copy loaded keeps the file locked.

@@ -201,14 +201,20 @@ expect_user_state_kept() {
     expect_value "$host_slot_key" Message "hello"
 }
 
-# Leaves no install behind from an earlier, interrupted run.
+# Starts from a prefix with no Tunecaster in it: no install left by an
+# earlier, interrupted run, and no registration left by other tests (they
+# share this prefix), which the before-and-after comparison would count.
 forget_earlier_runs() {
-    local root dir
+    local root dir dll
     for root in HKCU HKLM; do
         dir=$(reg_value "$root\\$uninst_subkey" InstallLocation) || continue
         if [ -f "$(unixpath "$dir\\Uninstall.exe")" ]; then uninstall_in_place "$dir" /S; fi
         wine_run reg delete "$root\\$uninst_subkey" /f >/dev/null 2>&1 || true
     done
+    rm -rf "$(unixpath "$user_dir")" "$(unixpath "$machine_dir")"
+    dll=$(winpath "$build/bin/tunecaster.dll")
+    wine_run regsvr32 /u /s /n /i:user "$dll" >/dev/null 2>&1 || true
+    wine_run regsvr32 /u /s "$dll" >/dev/null 2>&1 || true
     wine_run reg delete "$settings_key" /f >/dev/null 2>&1 || true
     wine_run reg delete 'HKCU\Software\Venmoor' /f >/dev/null 2>&1 || true
 }
@@ -217,6 +223,7 @@ localappdata=$(wine_run cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')
 programfiles=$(wine_run cmd /c 'echo %ProgramFiles%' | tr -d '\r')
 user_dir="$localappdata\\Tunecaster"
 machine_dir="$programfiles\\Tunecaster"
+[ -n "$localappdata" ] && [ -n "$programfiles" ] || die "Wine did not tell the user folders"
 
 [ -f "$build/bin/tunecaster.dll" ] || die "build the DLL first: $build/bin/tunecaster.dll"
 step "building the installer"
@@ -234,6 +241,12 @@ per-user)
     expect_registration HKCU "$user_dir\\tunecaster.dll"
     key_exists "HKLM\\$uninst_subkey" && fail "a per-user install wrote a machine-wide uninstall entry"
     key_exists "HKLM\\Software\\Classes\\$progid" && fail "a per-user install registered machine-wide"
+
+    step "installing again over it"
+    wine_run "$setup" /S || fail "installing over an earlier install exited with $?"
+    expect_installed_files "$user_dir"
+    expect_entry HKCU "$user_dir"
+    expect_registration HKCU "$user_dir\\tunecaster.dll"
 
     step "the simulated host loads the installed plug-in"
     host_finds_plugin
@@ -299,6 +312,17 @@ failures)
     [ "$rc" -ne 0 ] || fail "the install reported success although registration failed"
     snapshot after
     expect_same before after "after the failed install"
+
+    step "a failed upgrade leaves the earlier install uninstallable"
+    wine_run "$setup" /S || fail "the installer exited with $?"
+    rc=0
+    wine_run "$bad_setup" /S || rc=$?
+    [ "$rc" -ne 0 ] || fail "the upgrade reported success although registration failed"
+    expect_entry HKCU "$user_dir"
+    [ -f "$(unixpath "$user_dir\\Uninstall.exe")" ] || fail "the failed upgrade removed the uninstaller"
+    uninstall_in_place "$user_dir" /S
+    snapshot after
+    expect_same before after "after uninstalling what the failed upgrade left"
 
     step "an install whose DLL was deleted by hand still uninstalls cleanly"
     wine_run "$setup" /S || fail "the installer exited with $?"
