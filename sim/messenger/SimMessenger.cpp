@@ -186,19 +186,21 @@ protected:
         if (i >= params.cArgs) return DISP_E_BADPARAMCOUNT;
         return VariantChangeType(&out, &params.rgvarg[params.cArgs - 1 - i], 0, type);
     }
-    static HRESULT returnBstr(HRESULT hr, BSTR value, VARIANT& result) {
+    // The value is taken by reference: it is written by the call that makes
+    // the first argument, and argument order is unspecified.
+    static HRESULT returnBstr(HRESULT hr, const BSTR& value, VARIANT& result) {
         if (FAILED(hr)) return hr;
         result.vt = VT_BSTR;
         result.bstrVal = value;
         return S_OK;
     }
-    static HRESULT returnLong(HRESULT hr, LONG value, VARIANT& result) {
+    static HRESULT returnLong(HRESULT hr, const LONG& value, VARIANT& result) {
         if (FAILED(hr)) return hr;
         result.vt = VT_I4;
         result.lVal = value;
         return S_OK;
     }
-    static HRESULT returnDispatch(HRESULT hr, IDispatch* value, VARIANT& result) {
+    static HRESULT returnDispatch(HRESULT hr, IDispatch* const& value, VARIANT& result) {
         if (FAILED(hr)) return hr;
         result.vt = VT_DISPATCH;
         result.pdispVal = value;

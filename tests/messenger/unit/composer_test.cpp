@@ -1,0 +1,141 @@
+// The "/name" command composed from the naming settings and the friendly name.
+#include "messenger/NameComposer.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+namespace {
+
+using tc::composer::Sources;
+
+struct Inputs {
+    std::map<std::wstring, std::wstring> settings;
+    std::optional<std::wstring> friendly;  // nullopt: cannot be read
+    int friendlyReads = 0;
+
+    Sources sources() {
+        Sources in;
+        in.setting = [this](const wchar_t* key) {
+            auto it = settings.find(key);
+            return it == settings.end() ? std::wstring() : it->second;
+        };
+        in.friendlyName = [this](std::wstring& out) {
+            ++friendlyReads;
+            if (!friendly) return false;
+            out = *friendly;
+            return true;
+        };
+        return in;
+    }
+    std::wstring nowPlaying(std::wstring staged = L"previous") {
+        tc::composer::composeNowPlaying(sources(), staged);
+        return staged;
+    }
+    std::wstring plain(std::wstring staged = L"previous") {
+        tc::composer::composePlain(sources(), staged);
+        return staged;
+    }
+};
+
+Inputs currentMode(const std::wstring& friendly, const std::wstring& tag) {
+    Inputs in;
+    in.settings = {{L"CurrentName", L"1"}, {L"CurrentTag", tag}};
+    in.friendly = friendly;
+    return in;
+}
+
+TEST(BaseName, EndsAtTheFirstTagWithItsSpaceOrTakesTheWholeName) {
+    using tc::composer::baseName;
+    EXPECT_EQ(baseName(L"Ann listening: (!WAT)", L"listening:"), L"Ann");
+    EXPECT_EQ(baseName(L"Ann", L"listening:"), L"Ann");
+    EXPECT_EQ(baseName(L"Ann x y x", L"x"), L"Ann");
+    // The tag without its leading space is not the delimiter.
+    EXPECT_EQ(baseName(L"Annx", L"x"), L"Annx");
+    EXPECT_EQ(baseName(L"Ann Listening:", L"listening:"), L"Ann Listening:");
+    EXPECT_EQ(baseName(L" x rest", L"x"), L"");
+    EXPECT_EQ(baseName(L"Ann Lee", L""), L"Ann");
+    EXPECT_FALSE(baseName(L"", L"x").has_value());
+}
+
+TEST(ComposeCurrentName, TaggedAndPlainNameGiveTheSameCommands) {
+    for (const wchar_t* friendly : {L"Ann listening: (!WAT)", L"Ann"}) {
+        Inputs in = currentMode(friendly, L"listening:");
+        EXPECT_EQ(in.nowPlaying(), L"/name Ann listening: (!WAT)") << friendly;
+        EXPECT_EQ(in.plain(), L"/name Ann") << friendly;
+    }
+}
+
+TEST(ComposeCurrentName, EmptyTagCutsAtTheFirstSpace) {
+    Inputs in = currentMode(L"Ann Lee", L"");
+    EXPECT_EQ(in.nowPlaying(), L"/name Ann  (!WAT)");
+    EXPECT_EQ(in.plain(), L"/name Ann");
+}
+
+TEST(ComposeCurrentName, NameStartingWithTheDelimiterHasAnEmptyBase) {
+    Inputs in = currentMode(L" x and more", L"x");
+    EXPECT_EQ(in.nowPlaying(), L"/name  x (!WAT)");
+    EXPECT_EQ(in.plain(), L"/name ");
+}
+
+TEST(ComposeCurrentName, TagInOtherLetterCaseStaysInTheName) {
+    Inputs in = currentMode(L"Ann LISTENING: (!WAT)", L"listening:");
+    EXPECT_EQ(in.nowPlaying(), L"/name Ann LISTENING: (!WAT) listening: (!WAT)");
+    EXPECT_EQ(in.plain(), L"/name Ann LISTENING: (!WAT)");
+}
+
+TEST(ComposeCurrentName, EmptyOrUnreadableFriendlyNameKeepsThePreviousCommand) {
+    Inputs empty = currentMode(L"", L"x");
+    EXPECT_EQ(empty.nowPlaying(), L"previous");
+    EXPECT_EQ(empty.plain(), L"previous");
+    Inputs unreadable = currentMode(L"Ann", L"x");
+    unreadable.friendly.reset();
+    EXPECT_EQ(unreadable.nowPlaying(), L"previous");
+    EXPECT_EQ(unreadable.plain(), L"previous");
+}
+
+TEST(ComposeModes, OnlyTheExactTextOneTurnsAModeOn) {
+    for (const wchar_t* off : {L"0", L"", L"1 ", L" 1", L"true", L"-1"}) {
+        Inputs in = currentMode(L"Ann", L"x");
+        in.settings[L"CurrentName"] = off;
+        in.settings[L"CustomName"] = off;
+        in.settings[L"CustomNamePl"] = L"Bob";
+        EXPECT_EQ(in.nowPlaying(), L"previous") << off;
+        EXPECT_EQ(in.plain(), L"previous") << off;
+        // An unused mode does not even ask the messenger.
+        EXPECT_EQ(in.friendlyReads, 0) << off;
+    }
+}
+
+TEST(ComposeModes, CustomWinsWhenBothAreOn) {
+    Inputs in = currentMode(L"Ann", L"x");
+    in.settings[L"CustomName"] = L"1";
+    in.settings[L"CustomNamePl"] = L"DJ Bob";
+    in.settings[L"CustomTagPl"] = L"on air";
+    in.settings[L"CustomNameNotPl"] = L"Bob";
+    EXPECT_EQ(in.nowPlaying(), L"/name DJ Bob on air (!WAT)");
+    EXPECT_EQ(in.plain(), L"/name Bob");
+    // The custom form does not depend on the messenger being readable.
+    in.friendly.reset();
+    EXPECT_EQ(in.nowPlaying(L""), L"/name DJ Bob on air (!WAT)");
+}
+
+TEST(ComposeModes, CustomWithEverythingEmptyKeepsItsSpaces) {
+    Inputs in;
+    in.settings = {{L"CustomName", L"1"}};
+    EXPECT_EQ(in.nowPlaying(), L"/name   (!WAT)");
+    EXPECT_EQ(in.plain(), L"/name ");
+}
+
+TEST(ComposeModes, ValuesAreUsedExactlyAsStored) {
+    Inputs in;
+    in.settings = {{L"CustomName", L"1"},
+                   {L"CustomNamePl", L"  \"Ann\" ★ "},
+                   {L"CustomTagPl", L"%s\\n"},
+                   {L"CustomNameNotPl", L"Ann ★"}};
+    EXPECT_EQ(in.nowPlaying(), L"/name   \"Ann\" ★  %s\\n (!WAT)");
+    EXPECT_EQ(in.plain(), L"/name Ann ★");
+}
+
+} // namespace
