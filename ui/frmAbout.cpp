@@ -39,8 +39,8 @@ struct Label {
 };
 
 // The developer's details; the clickable ones open what they show.
-#define TC_DEVELOPER_MAIL L"dorvin.quill@example.com"
-#define TC_DEVELOPER_SITE L"http://www.example.com/tunecaster/"
+#define TC_DEVELOPER_MAIL L"dorvin@example.com"
+#define TC_DEVELOPER_SITE L"http://www.example.com/"
 
 constexpr Label kLabels[] = {
     {LblTitle, nullptr, {1755, 345, 3090, 300}, Title, kBlue, nullptr},
@@ -49,9 +49,9 @@ constexpr Label kLabels[] = {
     {LbDevelover, L"Dorvin Quill", {210, 1305, 1935, 255}, Heading, kBlue, nullptr},
     {LbEmail, L"E-mail : " TC_DEVELOPER_MAIL, {210, 1545, 2580, 180}, Small, RGB(0, 0, 0),
      L"mailto:" TC_DEVELOPER_MAIL},
-    {LbPhone, L"Website : " TC_DEVELOPER_SITE, {210, 1725, 2565, 180}, Small, RGB(0, 0, 0),
+    {LbPhone, L"Website : www.example.com", {210, 1725, 2565, 180}, Small, RGB(0, 0, 0),
      TC_DEVELOPER_SITE},
-    {Label1, L"More plug-ins at www.example.org", {240, 1920, 2310, 180}, Small, RGB(0, 0, 0),
+    {Label1, L"Other plug-ins", {240, 1920, 2310, 180}, Small, RGB(0, 0, 0),
      L"http://www.example.org/plugins/"},
     {Label3,
      L"Warning: this program is protected by copyright law. Tunecaster is provided "

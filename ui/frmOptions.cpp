@@ -76,6 +76,9 @@ constexpr SaveStep kSaveCustomName[] = {
 
 struct OptionsForm {
     GdiObject<HFONT> font;
+    // The captions over the name boxes wrap to three lines and the first
+    // option's caption only just fits: a size smaller for these.
+    GdiObject<HFONT> captionFont;
     GdiObject<HBRUSH> background{CreateSolidBrush(kBackground)};
     HWND savedFocus = nullptr;
     bool ownedByWindow = false; // set once creation has succeeded
@@ -122,9 +125,11 @@ HRESULT save(HWND form) {
 bool build(HWND form, OptionsForm& state) {
     const ScreenDpi dpi = screenDpi();
     state.font = makeFont(L"Tahoma", 8.25, false, dpi);
+    state.captionFont = makeFont(L"Tahoma", 7.5, false, dpi);
     for (const Control& c : kControls) {
+        const bool caption = c.id == Label1 || c.id == Label2 || c.id == Option1 || c.id == Option2;
         if (!createControl(form, c.id, c.className, c.text, c.style, c.where, dpi,
-                           state.font.get()))
+                           caption ? state.captionFont.get() : state.font.get()))
             return false;
     }
     selectMode(form, Option1);
