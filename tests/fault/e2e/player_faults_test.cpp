@@ -1,0 +1,108 @@
+// The player's windows going away under the watcher's feet: between the
+// tick's lookup and the reader's, or in the middle of the reader's text read.
+// The tick must survive, and the plain name must come back once the player
+// is gone.
+#include "tests/fault/e2e/FaultFixture.h"
+
+using tc::sim::PlayerSim;
+using namespace tc::test;
+
+namespace {
+
+// Destroys a set of windows the first time one of them is asked for its text
+// while armed, from inside that very request.
+struct CloseOnRead {
+    static inline std::vector<HWND> victims;
+    static inline WNDPROC original = nullptr;
+    static inline bool armed = false;
+    static inline int fired = 0;
+    static inline UINT trigger = WM_GETTEXT;
+
+    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+        if (armed && msg == trigger) {
+            armed = false;
+            ++fired;
+            for (HWND v : victims)
+                if (IsWindow(v)) DestroyWindow(v);
+            if (msg == WM_GETTEXT && wp > 0) reinterpret_cast<char*>(lp)[0] = 0;
+            return 0;
+        }
+        return CallWindowProcW(original, w, msg, wp, lp);
+    }
+    static void install(HWND reader, std::vector<HWND> toClose, UINT on = WM_GETTEXT) {
+        victims = std::move(toClose);
+        trigger = on;
+        armed = false;
+        fired = 0;
+        original = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(reader, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&proc)));
+    }
+};
+
+} // namespace
+
+TEST_F(FaultTest, SecondGenerationWindowClosingWhileItsTitleIsRead) {
+    auto plugin = startWatching();
+    PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    ASSERT_EQ(expectSends(1), Sends({kPlaying}));
+
+    CloseOnRead::install(player.mainWindow(), {player.mainWindow()});
+    player.play(2);
+    CloseOnRead::armed = true;
+    messenger().waitForSend(seen_, 3500);
+    pump(1500);
+    EXPECT_EQ(CloseOnRead::fired, 1);
+    Sends sent = newSends();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), kPlain) << "the player is gone: the plain name comes back";
+    EXPECT_EQ(messenger().friendlyName(), L"Ann");
+    EXPECT_EQ(quietFor(2200), Sends{}) << "and only once";
+
+    // A player started again is followed as before.
+    PlayerSim again(2);
+    ASSERT_TRUE(again.open());
+    again.play(4);
+    EXPECT_EQ(expectSends(1), Sends({kPlaying}));
+    expectUserDataKept();
+}
+
+TEST_F(FaultTest, ThirdGenerationClosingBetweenTheTextLengthAndTheText) {
+    auto plugin = startWatching();
+    PlayerSim player(3);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    ASSERT_EQ(expectSends(1), Sends({kPlaying}));
+
+    CloseOnRead::install(player.titleWindow(),
+                         {player.popupWindow(), player.titleWindow(), player.mainWindow()});
+    player.play(2);
+    CloseOnRead::armed = true;
+    messenger().waitForSend(seen_, 3500);
+    pump(2200);
+    EXPECT_EQ(CloseOnRead::fired, 1);
+    Sends sent = newSends();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), kPlain);
+    EXPECT_EQ(messenger().friendlyName(), L"Ann");
+    EXPECT_EQ(quietFor(2200), Sends{});
+    expectUserDataKept();
+}
+
+TEST_F(FaultTest, ThirdGenerationTitleWindowGoneWhileTheMainWindowStays) {
+    auto plugin = startWatching();
+    PlayerSim player(3);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    ASSERT_EQ(expectSends(1), Sends({kPlaying}));
+
+    // The reader finds no title window: it reads an empty text, which is a
+    // change like any other; nothing breaks.
+    DestroyWindow(player.popupWindow());
+    EXPECT_EQ(expectSends(1), Sends({kPlaying}));
+    EXPECT_EQ(quietFor(2200), Sends{});
+    player.close();
+    EXPECT_EQ(expectSends(1), Sends({kPlain}));
+    expectUserDataKept();
+}
