@@ -222,7 +222,7 @@ Section "un.Tunecaster" SecUnMain
   RMDir /REBOOTOK "$INSTDIR"
 SectionEnd
 
-Section /o "un.Remove my Tunecaster settings" SecUnSettings
+Section /o "un.Remove my settings" SecUnSettings
   DeleteRegKey HKCU "${SETTINGS_KEY}"
 SectionEnd
 

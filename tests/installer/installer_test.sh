@@ -84,8 +84,10 @@ expect_value() {  # KEY NAME EXPECTED
 # export_reg KEY FILE [filtered]: the key's whole tree as UTF-8 text (empty
 # when the key does not exist). Filtered, it leaves out the plug-in's settings
 # and the host's keys, which the plug-in itself writes while it runs: those
-# are the user's and are checked on their own.
-user_trees=("HKEY_CURRENT_USER\\Software\\Dorvin's Tunecaster" 'HKEY_CURRENT_USER\Software\Venmoor')
+# are the user's and are checked on their own; and Wine's own keeping of the
+# desktop's state, which any program with windows changes.
+user_trees=("HKEY_CURRENT_USER\\Software\\Dorvin's Tunecaster" 'HKEY_CURRENT_USER\Software\Venmoor'
+            'HKEY_CURRENT_USER\Software\Wine\Temporary System Parameters')
 export_reg() {
     local tmp="$work/export.reg" skip=
     rm -f "$tmp"
