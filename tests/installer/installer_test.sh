@@ -213,7 +213,7 @@ forget_earlier_runs() {
         if [ -f "$(unixpath "$dir\\Uninstall.exe")" ]; then uninstall_in_place "$dir" /S; fi
         wine_run reg delete "$root\\$uninst_subkey" /f >/dev/null 2>&1 || true
     done
-    rm -rf "$(unixpath "$user_dir")" "$(unixpath "$machine_dir")"
+    rm -rf "$(unixpath "$user_dir")" "$(unixpath "${user_dir}Elsewhere")" "$(unixpath "$machine_dir")"
     dll=$(winpath "$build/bin/tunecaster.dll")
     wine_run regsvr32 /u /s /n /i:user "$dll" >/dev/null 2>&1 || true
     wine_run regsvr32 /u /s "$dll" >/dev/null 2>&1 || true
@@ -281,6 +281,18 @@ per-user)
     [ -e "$dir" ] && fail "the install folder is still there: $(ls "$dir")"
     snapshot after
     expect_same before after "after the uninstall with /REMOVESETTINGS"
+
+    step "an install in a folder of the user's choice is updated there"
+    other_dir="$localappdata\\TunecasterElsewhere"
+    wine_run "$setup" /S "/D=$other_dir" || fail "installing with /D exited with $?"
+    wine_run "$setup" /S || fail "updating it exited with $?"
+    expect_installed_files "$other_dir"
+    expect_entry HKCU "$other_dir"
+    expect_registration HKCU "$other_dir\\tunecaster.dll"
+    [ -e "$dir" ] && fail "the update installed a second copy in $user_dir"
+    uninstall_in_place "$other_dir" /S
+    snapshot after
+    expect_same before after "after uninstalling from the chosen folder"
     ;;
 
 all-users)
