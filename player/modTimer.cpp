@@ -54,13 +54,9 @@ void winamp2() {
     st.nameChanged2 = L"1";
 }
 
-void CALLBACK pollWinamp(HWND, UINT, UINT_PTR, DWORD) {
-    // A delivery may wait on the messenger; should that ever let a timer
-    // message through, the nested tick is dropped rather than interleaved.
-    if (g_inTick) return;
-    g_inTick = true;
-    struct Leave { ~Leave() { g_inTick = false; } } leave;
+namespace {
 
+void tick() {
     if (readSetting(keys::onOff) != L"1") return;
 
     if (playerWindowFound(win::findTopWindow(kWinamp3Class))) winamp3();
@@ -75,6 +71,22 @@ void CALLBACK pollWinamp(HWND, UINT, UINT_PTR, DWORD) {
     if (st.nameChanged3 == L"1" && playerWindowGone(win::findTopWindow(kWinamp3Class))) {
         st.nameChanged3 = L"0";
         frmSendText::get().changeNameBack();
+    }
+}
+
+} // namespace
+
+void CALLBACK pollWinamp(HWND, UINT, UINT_PTR, DWORD) {
+    // A delivery may wait on the messenger; should that ever let a timer
+    // message through, the nested tick is dropped rather than interleaved.
+    if (g_inTick) return;
+    g_inTick = true;
+    struct Leave { ~Leave() { g_inTick = false; } } leave;
+    // Nothing may unwind into the message loop that called us (the host's):
+    // a failure ends this tick only, and the next tick starts afresh.
+    try {
+        tick();
+    } catch (...) {
     }
 }
 
