@@ -97,7 +97,7 @@ TEST_F(WatcherTest, SecondGenerationReadsThroughThePopupsOwnerAndNeverStops) {
     EXPECT_EQ(quietFor(1500), Sends{});
 }
 
-TEST_F(WatcherTest, BothGenerationsRunningOnlyTheNewerIsRead) {
+TEST_F(WatcherTest, BothGenerationsOnlyTheNewerIsReadAndEachExitRestoresInItsOwnTick) {
     auto plugin = startWatching();
     PlayerSim older(2), newer(3);
     ASSERT_TRUE(older.open());
@@ -117,6 +117,20 @@ TEST_F(WatcherTest, BothGenerationsRunningOnlyTheNewerIsRead) {
     EXPECT_EQ(quietFor(1500), Sends{});
     older.play(3);
     EXPECT_EQ(expectSends(1), Sends({kPlaying}));
+
+    // Both have set the name; both go at once: one restore per tick.
+    ASSERT_TRUE(newer.open());
+    newer.play(4);
+    EXPECT_EQ(expectSends(1), Sends({kPlaying}));
+    older.close();
+    newer.close();
+    messenger().waitForSend(seen_ + 1, 4000);
+    auto restores = newEntries();
+    ASSERT_EQ(restores.size(), 2u);
+    EXPECT_EQ(restores[0].text, kPlain);
+    EXPECT_EQ(restores[1].text, kPlain);
+    EXPECT_GT(restores[1].tick - restores[0].tick, 500u) << "in two consecutive ticks";
+    EXPECT_EQ(quietFor(1500), Sends{});
 }
 
 TEST_F(WatcherTest, SwitchedOffNothingHappensAndSwitchingOnRestoresAGonePlayer) {
