@@ -4,6 +4,8 @@
 #include "platform/Win32.h"
 #include "settings/SettingsStore.h"
 
+#include <new>
+
 namespace tc {
 namespace {
 
@@ -98,14 +100,22 @@ void startTimer() {
 UINT_PTR timerId() { return g_timerId; }
 
 HRESULT startUp() {
-    if (readSetting(keys::onOff).empty()) {
-        HRESULT hr = writeSetting(keys::onOff, L"1");
+    // Called from the class factory: a failure comes back as an error and
+    // never unwinds through COM into the host.
+    try {
+        if (readSetting(keys::onOff).empty()) {
+            HRESULT hr = writeSetting(keys::onOff, L"1");
+            if (FAILED(hr)) return hr;
+        }
+        startTimer();
+        HRESULT hr = createWindowCollection();
         if (FAILED(hr)) return hr;
+        return frmSendText::get().loadResult();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
     }
-    startTimer();
-    HRESULT hr = createWindowCollection();
-    if (FAILED(hr)) return hr;
-    return frmSendText::get().loadResult();
 }
 
 } // namespace tc
