@@ -40,6 +40,7 @@ protected:
         OptionsView view;
         Outcome out = command(L"/xwinampoptions", [&] {
             HWND dialog = waitForWindow(ui::kOptionsClass);
+            Sleep(250); // shown; let it be brought forward and take the focus
             view = look(dialog);
             if (dialog) act(dialog);
         });
