@@ -49,6 +49,7 @@ struct State {
     DWORD nextCookie = 1;
     std::vector<SentText> timeline;
     int hotKeys = 0;
+    int strayHotKeys = 0;
     int instantMessages = 0;
     bool newWindowsRefuse = false;
     double failureRate = 0.0;
@@ -484,6 +485,14 @@ LRESULT CALLBACK conversationProc(HWND window, UINT message, WPARAM wParam, LPAR
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+LRESULT CALLBACK decoyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SYSKEYDOWN && wParam == '0' && (lParam & (1 << 29))) {
+        ++state().strayHotKeys;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 void registerWindowClasses() {
     static bool done = false;
     if (done) return;
@@ -495,7 +504,7 @@ void registerWindowClasses() {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kWindowClass;
     RegisterClassExW(&wc);
-    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpfnWndProc = decoyProc;
     wc.lpszClassName = kDecoyClass;
     RegisterClassExW(&wc);
     done = true;
@@ -836,6 +845,7 @@ bool SimMessenger::waitForSend(size_t count, DWORD ms) {
 }
 
 int SimMessenger::hotKeyCount() const { return state().hotKeys; }
+int SimMessenger::strayHotKeys() const { return state().strayHotKeys; }
 
 void SimMessenger::setContactsFail(HWND window, bool fail) {
     if (ConversationRecord* r = find(window)) r->contactsFail = fail;
@@ -871,6 +881,7 @@ void SimMessenger::reset() {
     s.signinName = L"ann@example.com";
     s.signedIn = true;
     s.hotKeys = 0;
+    s.strayHotKeys = 0;
     s.instantMessages = 0;
     s.injected = 0;
 }

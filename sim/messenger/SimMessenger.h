@@ -101,6 +101,10 @@ public:
     bool waitForSend(size_t count, DWORD ms);
     // Total Alt+0 presses received by any conversation (sent or not).
     int hotKeyCount() const;
+    // Alt+0 presses that reached the window which takes the front from a
+    // conversation refusing it (see setRefuseForeground): keys sent without
+    // checking what was in front.
+    int strayHotKeys() const;
 
     // --- Faults on demand ---------------------------------------------------
     // Contacts of that conversation fails.

@@ -107,6 +107,21 @@ TEST_F(Delivery, FirstDeliveryOpensDebugHiddenAndLaterOnesSendThroughIt) {
     EXPECT_EQ(conversationsWith(kDebug).size(), 1u);
 }
 
+TEST_F(Delivery, KeysForTheDebugConversationNeverReachTheUsersConversation) {
+    HWND debug = hiddenDebugConversation();
+    HWND user = sim().openConversation(L"bob@example.com");
+    frontWindow();
+    for (int i = 0; i < 3; ++i) {
+        if (i % 2) form().changeNameBack();
+        else form().changeName();
+        ASSERT_TRUE(sim().waitForSend(static_cast<size_t>(i), 3000)) << i;
+        tc::test::pump(100);
+    }
+    for (const tc::sim::SentText& sent : sim().timeline()) EXPECT_EQ(sent.window, debug);
+    EXPECT_EQ(hotKeysOf(user), 0);
+    EXPECT_EQ(sim().sendCount(), 3u);
+}
+
 TEST_F(Delivery, FirstListedDebugConversationIsUsed) {
     HWND first = hiddenDebugConversation();
     HWND second = hiddenDebugConversation();
@@ -173,6 +188,7 @@ TEST_F(Delivery, WindowThatNeverComesToTheFrontGetsNoKeysAndTheCallReturns) {
     EXPECT_LT(GetTickCount() - start, 3000u);
     tc::test::pump(300);
     EXPECT_EQ(sim().hotKeyCount(), 0);
+    EXPECT_EQ(sim().strayHotKeys(), 0);
     EXPECT_EQ(sim().sendCount(), 0u);
     EXPECT_FALSE(visible(debug));
     EXPECT_NE(GetForegroundWindow(), front);  // the previous front window is not brought back
