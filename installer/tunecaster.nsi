@@ -104,11 +104,11 @@ Var Upgrade      ; "1" when this installs over an earlier install
   DeleteRegKey SHCTX "Software\Classes\Interface\${IID}"
 !macroend
 
-!macro RequireAdmin
+!macro RequireAdmin message
   UserInfo::GetAccountType
   Pop $0
   ${If} $0 != "Admin"
-    MessageBox MB_OK|MB_ICONSTOP "Installing ${PRODUCT} for all users needs administrator rights. Run the setup as administrator, or without /ALLUSERS to install it for yourself only." /SD IDOK
+    MessageBox MB_OK|MB_ICONSTOP "${message}" /SD IDOK
     SetErrorLevel ${ERROR_ELEVATION_REQUIRED}
     Quit
   ${EndIf}
@@ -126,7 +126,7 @@ Function .onInit
   ClearErrors
   ${GetOptions} $R0 "/ALLUSERS" $R1
   ${IfNot} ${Errors}
-    !insertmacro RequireAdmin
+    !insertmacro RequireAdmin "Installing ${PRODUCT} for all users needs administrator rights. Run the setup as administrator, or without /ALLUSERS to install it for yourself only."
     StrCpy $RegsvrArgs ""
     SetShellVarContext all
     ${If} $R2 == 1
@@ -239,7 +239,7 @@ Function un.onInit
   ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
   ${If} $0 != ""
   ${AndIf} $0 == $INSTDIR
-    !insertmacro RequireAdmin
+    !insertmacro RequireAdmin "${PRODUCT} is installed for all users: only an administrator can remove it. Run the uninstaller as administrator."
     StrCpy $RegsvrArgs ""
     SetShellVarContext all
   ${EndIf}
