@@ -24,7 +24,7 @@ struct TwipsRect {
 };
 RECT toPixels(const TwipsRect& r, const ScreenDpi& dpi);
 
-// Point sizes such as 8.25 or 14.25 come from the fonts' 1/20-point sizes.
+// A font of that point size (8.25, 14.25 ...) at the screen's resolution.
 GdiObject<HFONT> makeFont(const wchar_t* face, double points, bool bold, const ScreenDpi& dpi);
 
 // Registers the class once per process in the module that holds the

@@ -11,7 +11,6 @@
 
 #include <shellapi.h>
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
