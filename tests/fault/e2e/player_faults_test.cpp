@@ -90,6 +90,58 @@ TEST_F(FaultTest, ThirdGenerationClosingBetweenTheTextLengthAndTheText) {
     expectUserDataKept();
 }
 
+namespace {
+
+// A title window that claims an absurd text length, as a broken or hostile
+// player may answer WM_GETTEXTLENGTH with anything.
+struct LyingLength {
+    static inline WNDPROC original = nullptr;
+    static inline LRESULT claimed = 0;
+    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_GETTEXTLENGTH) return claimed;
+        return CallWindowProcW(original, w, msg, wp, lp);
+    }
+    static void install(HWND w, LRESULT length) {
+        claimed = length;
+        original = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&proc)));
+    }
+};
+
+} // namespace
+
+class AbsurdTitleLength : public FaultTest, public ::testing::WithParamInterface<LRESULT> {};
+
+TEST_P(AbsurdTitleLength, TheTickSurvivesAndTheWatcherGoesOn) {
+    auto plugin = startWatching();
+    PlayerSim player(3);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    ASSERT_EQ(expectSends(1), Sends({kPlaying}));
+
+    LyingLength::install(player.titleWindow(), GetParam());
+    player.play(2);
+    EXPECT_LT(longestDispatch(2500), 2500u);
+    newSends();  // whatever the reader made of it; the process is alive
+
+    // The player closes: the plain name comes back as usual.
+    player.close();
+    messenger().waitForSend(seen_, 3500);
+    pump(300);
+    Sends sent = newSends();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), kPlain);
+    expectUserDataKept();
+}
+
+INSTANTIATE_TEST_SUITE_P(Fault, AbsurdTitleLength,
+                         ::testing::Values(LRESULT(0x7fffffff), LRESULT(0x40000000), LRESULT(-5)),
+                         [](const auto& info) {
+                             return info.param == 0x7fffffff   ? std::string("IntMax")
+                                    : info.param == 0x40000000 ? std::string("OneGiB")
+                                                               : std::string("Negative");
+                         });
+
 TEST_F(FaultTest, ThirdGenerationTitleWindowGoneWhileTheMainWindowStays) {
     auto plugin = startWatching();
     PlayerSim player(3);

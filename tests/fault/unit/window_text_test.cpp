@@ -1,0 +1,185 @@
+// Player window titles read from windows that do not play fair: bytes the code
+// page has no character for, control characters, 64 KB of text, and windows
+// that lie about the length of their text.
+#include "platform/Text.h"
+#include "platform/Win32.h"
+#include "player/modTimer.h"
+#include "settings/SettingsStore.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// An ANSI window whose answer to WM_GETTEXTLENGTH the test may choose.
+bool g_lie = false;
+LRESULT g_claimedLength = 0;
+
+LRESULT CALLBACK liarProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_GETTEXTLENGTH && g_lie) return g_claimedLength;
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+class TitleWindow {
+public:
+    explicit TitleWindow(const char* className = "TcHostileTitle", HWND owner = nullptr,
+                         DWORD style = WS_OVERLAPPEDWINDOW) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = liarProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = className;
+        RegisterClassA(&wc);
+        w_ = CreateWindowExA(0, className, "", style, 0, 0, 100, 50, owner, nullptr,
+                             wc.hInstance, nullptr);
+    }
+    ~TitleWindow() {
+        if (IsWindow(w_)) DestroyWindow(w_);
+        g_lie = false;
+    }
+    HWND get() const { return w_; }
+    void setBytes(const std::string& bytes) { SetWindowTextA(w_, bytes.c_str()); }
+
+private:
+    HWND w_ = nullptr;
+};
+
+bool singleByteCodePage() {
+    CPINFO info = {};
+    return GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+}
+
+std::string hostileBytes(size_t length) {
+    std::string out;
+    for (size_t i = 0; out.size() < length; ++i) out += static_cast<char>(1 + i % 255);
+    return out;
+}
+
+} // namespace
+
+TEST(HostileTitles, SecondGenerationBufferAlwaysComesBackWhole) {
+    TitleWindow w;
+    ASSERT_NE(w.get(), nullptr);
+    const std::string samples[] = {
+        "\x01\x02\t\r\n\x1b[31m\x7f\x08",        // control characters
+        "\x81\x8d\x8f\x90\x9d\xff\xfe\xe0\xa0",  // no character, or half of one, in many code pages
+        hostileBytes(255),                        // every byte value but NUL
+        std::string(65536, 'x') + "Stopped]",    // 64 KB
+    };
+    for (const std::string& bytes : samples) {
+        w.setBytes(bytes);
+        const std::wstring raw = tc::win::windowTextBuffer(w.get(), tc::kWinamp2Buffer, ' ');
+        const std::wstring title = tc::frmWinampText1(raw);
+        const std::string kept = bytes.substr(0, tc::kWinamp2Buffer - 1);
+        if (singleByteCodePage()) {
+            ASSERT_EQ(raw.size(), static_cast<size_t>(tc::kWinamp2Buffer));
+            EXPECT_EQ(title, tc::fromAnsi(kept.data(), kept.size()));
+            EXPECT_EQ(raw[title.size()], L'\0');
+            EXPECT_EQ(raw.find_first_not_of(L' ', title.size() + 1), std::wstring::npos)
+                << "spaces after the NUL, the same on every read";
+        } else {
+            EXPECT_FALSE(raw.empty());
+            EXPECT_LE(title.size(), kept.size());
+        }
+        // Read twice, the same text gives the same raw text: no false change.
+        EXPECT_EQ(tc::win::windowTextBuffer(w.get(), tc::kWinamp2Buffer, ' '), raw);
+    }
+}
+
+TEST(HostileTitles, SixtyFourKilobytesAreReadWholeByTheExactReader) {
+    TitleWindow w;
+    const std::string big = hostileBytes(65536);
+    w.setBytes(big);
+    const std::wstring text = tc::win::windowTextExact(w.get());
+    EXPECT_EQ(text, tc::fromAnsi(big.data(), big.size()));
+    if (singleByteCodePage()) {
+        EXPECT_EQ(text.size(), big.size());
+    }
+}
+
+TEST(HostileTitles, ExactReaderTrustsTheLengthOnlyAsFarAsTheSpecSays) {
+    TitleWindow w;
+    w.setBytes("abcdef");
+    g_lie = true;
+    g_claimedLength = 10;  // more than there is: filled up with NULs
+    EXPECT_EQ(tc::win::windowTextExact(w.get()), std::wstring(L"abcdef\0\0\0\0", 10));
+    g_claimedLength = 3;  // less: cut
+    EXPECT_EQ(tc::win::windowTextExact(w.get()), L"abc");
+    g_claimedLength = -7;  // nonsense: nothing
+    EXPECT_EQ(tc::win::windowTextExact(w.get()), L"");
+    g_lie = false;
+    EXPECT_EQ(tc::win::windowTextExact(nullptr), L"") << "a window that has gone";
+}
+
+TEST(HostileTitles, ATickSurvivesATitleWindowClaimingGigabytes) {
+    tc::test::wipeUserState();
+    ASSERT_EQ(tc::writeSetting(tc::keys::onOff, L"1"), S_OK);
+    // The second generation's windows: the main window, and a popup of class
+    // "basewindow_rootwnd" owned by the window with the title.
+    TitleWindow main("studio");
+    TitleWindow title("TcHostileOwner");
+    TitleWindow popup("basewindow_rootwnd", title.get(), WS_POPUP);
+    ASSERT_EQ(GetParent(popup.get()), title.get());
+    title.setBytes("1. Someone - Something - Winamp");
+    for (LRESULT claim : {LRESULT(0x7fffffff), LRESULT(0x40000000), LRESULT(0x7ffffffe)}) {
+        g_lie = true;
+        g_claimedLength = claim;
+        EXPECT_NO_THROW(tc::pollWinamp(nullptr, WM_TIMER, 0, 0)) << claim;
+    }
+    g_lie = false;
+    tc::test::wipeUserState();
+}
+
+TEST(HostileTitles, StoppedAndPausedTestsOnAnyShortOrOddTitle) {
+    const wchar_t alphabet[] = {L'S', L't', L'o', L'p', L'e', L'd', L'P', L'a', L'u', L's',
+                                L'\x01', L'\xD800', L'\xFFFF', L' '};
+    // Every title of up to four characters from the alphabet, then the known
+    // shapes around the edges.
+    std::wstring t;
+    for (size_t len = 0; len <= 4; ++len) {
+        size_t combos = 1;
+        for (size_t i = 0; i < len; ++i) combos *= sizeof alphabet / sizeof alphabet[0];
+        for (size_t c = 0; c < combos; ++c) {
+            t.clear();
+            size_t v = c;
+            for (size_t i = 0; i < len; ++i) {
+                t += alphabet[v % (sizeof alphabet / sizeof alphabet[0])];
+                v /= sizeof alphabet / sizeof alphabet[0];
+            }
+            EXPECT_FALSE(tc::titleStoppedOrPaused(t));
+        }
+    }
+    EXPECT_FALSE(tc::titleStoppedOrPaused(L"Stopped"));
+    EXPECT_TRUE(tc::titleStoppedOrPaused(L"Stopped]"));
+    EXPECT_TRUE(tc::titleStoppedOrPaused(L"xPaused\x01"));
+    EXPECT_TRUE(tc::titleStoppedOrPaused(std::wstring(65536, L'\x01') + L"Stopped\xD800"));
+    EXPECT_FALSE(tc::titleStoppedOrPaused(L"stopped]"));
+}
+
+TEST(HostileText, ConversionsNeverFailAndKeepTheWholeBuffer) {
+    // Every single byte, alone: something comes back for each.
+    for (int b = 1; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        EXPECT_FALSE(tc::fromAnsi(&byte, 1).empty()) << b;
+    }
+    // A NUL inside a buffer and what follows it survive.
+    const char buffer[] = {'a', 'b', 0, ' ', ' ', '\x81', '\xff'};
+    const std::wstring back = tc::fromAnsi(buffer, sizeof buffer);
+    ASSERT_GE(back.size(), 5u);
+    EXPECT_EQ(back.substr(0, 5), std::wstring(L"ab\0  ", 5));
+    // UTF-16 no code page can hold still converts, to something without NULs.
+    const std::wstring odd = L"\xD800x\xDC00y\xFFFF\xFFFE\xD83D\xDE00";
+    const std::string ansi = tc::toAnsi(odd);
+    EXPECT_FALSE(ansi.empty());
+    EXPECT_EQ(ansi.find('\0'), std::string::npos);
+    // 64 KB both ways.
+    const std::string big = hostileBytes(65536);
+    const std::wstring wide = tc::fromAnsi(big.data(), big.size());
+    if (singleByteCodePage()) {
+        EXPECT_EQ(wide.size(), big.size());
+        EXPECT_EQ(tc::toAnsi(wide).size(), big.size());
+    }
+    EXPECT_EQ(tc::fromAnsi(nullptr, 5), L"");
+    EXPECT_EQ(tc::toAnsi(L""), "");
+}
