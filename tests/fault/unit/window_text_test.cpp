@@ -98,7 +98,7 @@ TEST(HostileTitles, SixtyFourKilobytesAreReadWholeByTheExactReader) {
     }
 }
 
-TEST(HostileTitles, ExactReaderTrustsTheLengthOnlyAsFarAsTheSpecSays) {
+TEST(HostileTitles, ExactReaderFillsOrCutsToTheReportedLength) {
     TitleWindow w;
     w.setBytes("abcdef");
     g_lie = true;
