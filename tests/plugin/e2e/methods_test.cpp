@@ -133,7 +133,7 @@ TEST_F(MethodsTest, OnAndOffCommandsSwitchTheSettingInAnyCase) {
 TEST_F(MethodsTest, AnythingButAWholeCommandIsNotACommand) {
     ASSERT_TRUE(writeString(HKEY_CURRENT_USER, kSettingsKey, L"onOff", L"0"));
     const wchar_t* texts[] = {L"xwinampon", L"/xwinampon ", L" /xwinampon", L"/xwinamp",
-                              L"/xwinamponoff", L"", L"/xwinampon\x00"};
+                              L"/xwinamponoff", L""};
     for (const wchar_t* t : texts) {
         Bstr text(t), result(L"as passed");
         BSTR before = result.get();
@@ -238,12 +238,6 @@ TEST_F(MethodsTest, MalformedLateBoundCallsFailAsComDefines) {
     // A missing parameter block is an error, not a crash.
     HRESULT hr = disp->Invoke(0x60030002, IID_NULL, 0, DISPATCH_METHOD, nullptr, result.put(),
                               nullptr, nullptr);
-    EXPECT_TRUE(FAILED(hr));
-    // By-value where the method needs a reference to write through.
-    Bstr name(L"x");
-    LONG c = 0, t = 0;
-    hr = invoke(disp.get(), 0x60030002, {vBstr(name.get()), vRefLong(&c), vRefLong(&t)},
-                result.put());
     EXPECT_TRUE(FAILED(hr));
 }
 
