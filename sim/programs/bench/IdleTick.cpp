@@ -1,0 +1,232 @@
+#include "sim/programs/bench/IdleTick.h"
+
+#include "player/modTimer.h"
+#include "sim/programs/bench/ImportHook.h"
+#include "sim/programs/bench/Measure.h"
+
+#include <cstdio>
+#include <string>
+
+namespace tc::bench {
+namespace {
+
+// One Win32 call seen during a recorded tick, with what is needed to make it
+// again bare.
+struct Call {
+    enum Kind { RegOpen, RegQuery, RegClose, Find, GetText, Other };
+    explicit Call(Kind k) : kind(k) {}
+    Kind kind;
+    std::wstring text;     // key path, value name or window class
+    HKEY root = nullptr;
+    REGSAM access = 0;
+    HWND window = nullptr;
+    DWORD size = 0;        // bytes offered to the query, characters to the text read
+    const char* name = ""; // for calls the bare tick does not make
+};
+
+std::vector<Call>* g_seen = nullptr;
+
+using RegOpenKeyExW_t = LSTATUS(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
+using RegQueryValueExW_t = LSTATUS(WINAPI*)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+using RegCloseKey_t = LSTATUS(WINAPI*)(HKEY);
+using FindWindowW_t = HWND(WINAPI*)(LPCWSTR, LPCWSTR);
+using GetWindowTextA_t = int(WINAPI*)(HWND, LPSTR, int);
+using GetWindowTextLengthA_t = int(WINAPI*)(HWND);
+using GetParent_t = HWND(WINAPI*)(HWND);
+using SendMessageW_t = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+
+void* realRegOpenKeyExW;
+void* realRegQueryValueExW;
+void* realRegCloseKey;
+void* realFindWindowW;
+void* realGetWindowTextA;
+void* realGetWindowTextLengthA;
+void* realGetParent;
+void* realSendMessageW;
+
+template <class F>
+F real(void* p) { return reinterpret_cast<F>(p); }
+
+std::wstring textOf(LPCWSTR s) {
+    if (!s) return L"";
+    if (IS_INTRESOURCE(s)) return L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(s));
+    return s;
+}
+
+LSTATUS WINAPI seenRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY out) {
+    Call c(Call::RegOpen);
+    c.text = textOf(path);
+    c.root = root;
+    c.access = access;
+    g_seen->push_back(c);
+    return real<RegOpenKeyExW_t>(realRegOpenKeyExW)(root, path, options, access, out);
+}
+LSTATUS WINAPI seenRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
+                                    LPBYTE data, LPDWORD size) {
+    Call c(Call::RegQuery);
+    c.text = textOf(name);
+    c.size = size ? *size : 0;
+    g_seen->push_back(c);
+    return real<RegQueryValueExW_t>(realRegQueryValueExW)(key, name, reserved, type, data, size);
+}
+LSTATUS WINAPI seenRegCloseKey(HKEY key) {
+    g_seen->push_back(Call(Call::RegClose));
+    return real<RegCloseKey_t>(realRegCloseKey)(key);
+}
+HWND WINAPI seenFindWindowW(LPCWSTR cls, LPCWSTR title) {
+    Call c(Call::Find);
+    c.text = textOf(cls);
+    g_seen->push_back(c);
+    return real<FindWindowW_t>(realFindWindowW)(cls, title);
+}
+int WINAPI seenGetWindowTextA(HWND window, LPSTR buffer, int size) {
+    Call c(Call::GetText);
+    c.window = window;
+    c.size = static_cast<DWORD>(size);
+    g_seen->push_back(c);
+    return real<GetWindowTextA_t>(realGetWindowTextA)(window, buffer, size);
+}
+int WINAPI seenGetWindowTextLengthA(HWND window) {
+    Call c(Call::Other);
+    c.name = "GetWindowTextLengthA";
+    g_seen->push_back(c);
+    return real<GetWindowTextLengthA_t>(realGetWindowTextLengthA)(window);
+}
+HWND WINAPI seenGetParent(HWND window) {
+    Call c(Call::Other);
+    c.name = "GetParent";
+    g_seen->push_back(c);
+    return real<GetParent_t>(realGetParent)(window);
+}
+LRESULT WINAPI seenSendMessageW(HWND window, UINT msg, WPARAM w, LPARAM l) {
+    Call c(Call::Other);
+    c.name = "SendMessageW";
+    g_seen->push_back(c);
+    return real<SendMessageW_t>(realSendMessageW)(window, msg, w, l);
+}
+
+void tick() { pollWinamp(nullptr, WM_TIMER, 0, 0); }
+
+// The calls one tick makes, in order, by watching the import table.
+std::vector<Call> recordTick() {
+    std::vector<Call> seen;
+    g_seen = &seen;
+    {
+        ImportHook a("advapi32.dll", "RegOpenKeyExW", reinterpret_cast<void*>(&seenRegOpenKeyExW),
+                     &realRegOpenKeyExW);
+        ImportHook b("advapi32.dll", "RegQueryValueExW",
+                     reinterpret_cast<void*>(&seenRegQueryValueExW), &realRegQueryValueExW);
+        ImportHook c("advapi32.dll", "RegCloseKey", reinterpret_cast<void*>(&seenRegCloseKey),
+                     &realRegCloseKey);
+        ImportHook d("user32.dll", "FindWindowW", reinterpret_cast<void*>(&seenFindWindowW),
+                     &realFindWindowW);
+        ImportHook e("user32.dll", "GetWindowTextA", reinterpret_cast<void*>(&seenGetWindowTextA),
+                     &realGetWindowTextA);
+        ImportHook f("user32.dll", "GetWindowTextLengthA",
+                     reinterpret_cast<void*>(&seenGetWindowTextLengthA), &realGetWindowTextLengthA);
+        ImportHook g("user32.dll", "GetParent", reinterpret_cast<void*>(&seenGetParent),
+                     &realGetParent);
+        ImportHook h("user32.dll", "SendMessageW", reinterpret_cast<void*>(&seenSendMessageW),
+                     &realSendMessageW);
+        if (!a.active() || !b.active() || !c.active() || !d.active() || !e.active())
+            std::printf("  (some imports could not be watched; the bare tick may miss calls)\n");
+        tick();
+    }
+    g_seen = nullptr;
+    return seen;
+}
+
+// The same Win32 calls with the same arguments, and nothing else.
+void bareTick(const std::vector<Call>& calls) {
+    static BYTE value[4096];
+    static char text[4096];
+    HKEY key = nullptr;
+    for (const Call& c : calls) {
+        switch (c.kind) {
+        case Call::RegOpen:
+            RegOpenKeyExW(c.root, c.text.c_str(), 0, c.access, &key);
+            break;
+        case Call::RegQuery: {
+            DWORD type = 0, size = c.size < sizeof value ? c.size : sizeof value;
+            RegQueryValueExW(key, c.text.c_str(), nullptr, &type, value, &size);
+            break;
+        }
+        case Call::RegClose:
+            RegCloseKey(key);
+            key = nullptr;
+            break;
+        case Call::Find:
+            FindWindowW(c.text.c_str(), nullptr);
+            break;
+        case Call::GetText:
+            GetWindowTextA(c.window, text, static_cast<int>(c.size < sizeof text ? c.size : sizeof text));
+            break;
+        case Call::Other:
+            break;
+        }
+    }
+}
+
+void describe(const std::vector<Call>& calls) {
+    int open = 0, query = 0, close = 0, find = 0, text = 0;
+    std::wstring classes;
+    for (const Call& c : calls) {
+        switch (c.kind) {
+        case Call::RegOpen: ++open; break;
+        case Call::RegQuery: ++query; break;
+        case Call::RegClose: ++close; break;
+        case Call::Find:
+            ++find;
+            classes += (classes.empty() ? L"" : L", ") + (L"\"" + c.text + L"\"");
+            break;
+        case Call::GetText: ++text; break;
+        case Call::Other: std::printf("  also calls %s\n", c.name); break;
+        }
+    }
+    std::printf("  calls seen in one idle tick: RegOpenKeyExW %d, RegQueryValueExW %d, RegCloseKey %d,\n"
+                "    FindWindowW %d (%ls), GetWindowTextA %d\n",
+                open, query, close, find, classes.c_str(), text);
+    for (const Call& c : calls)
+        if (c.kind == Call::GetText) std::printf("    GetWindowTextA buffer: %lu bytes\n", c.size);
+}
+
+} // namespace
+
+IdleTickResult measureIdleTick(const IdleTickOptions& o) {
+    IdleTickResult r;
+    const std::vector<Call> calls = recordTick();
+    describe(calls);
+
+    // Warm both paths before timing.
+    for (int i = 0; i < o.perBlock; ++i) {
+        tick();
+        bareTick(calls);
+    }
+
+    std::vector<double> ratios, tickUs, bareUs;
+    for (int round = 0; round < o.rounds; ++round) {
+        double tTick = 0, tBare = 0;
+        for (int block = 0; block < o.blocksPerRound; ++block) {
+            // Alternate which goes first so that neither always runs warm.
+            for (int half = 0; half < 2; ++half) {
+                const bool productNow = (half == 0) == (block % 2 == 0);
+                const double start = nowMs();
+                if (productNow)
+                    for (int i = 0; i < o.perBlock; ++i) tick();
+                else
+                    for (int i = 0; i < o.perBlock; ++i) bareTick(calls);
+                (productNow ? tTick : tBare) += nowMs() - start;
+            }
+        }
+        const double n = static_cast<double>(o.blocksPerRound) * o.perBlock;
+        ratios.push_back(tTick / tBare);
+        tickUs.push_back(tTick * 1000.0 / n);
+        bareUs.push_back(tBare * 1000.0 / n);
+    }
+    r.ratio = summarise(ratios);
+    r.tickUs = summarise(tickUs);
+    r.bareUs = summarise(bareUs);
+    return r;
+}
+
+} // namespace tc::bench
