@@ -151,6 +151,9 @@ namespace {
 // activated, or when the hot key reaches it.
 HWND g_closeTarget = nullptr;
 enum class CloseAt { Activation, HotKey } g_closeAt = CloseAt::Activation;
+void PrintTo(CloseAt at, std::ostream* os) {
+    *os << (at == CloseAt::Activation ? "on activation" : "when the keys arrive");
+}
 int g_closed = 0;
 
 LRESULT CALLBACK closeOnActivate(int code, WPARAM wParam, LPARAM lParam) {
