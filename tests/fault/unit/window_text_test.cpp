@@ -183,3 +183,23 @@ TEST(HostileText, ConversionsNeverFailAndKeepTheWholeBuffer) {
     EXPECT_EQ(tc::fromAnsi(nullptr, 5), L"");
     EXPECT_EQ(tc::toAnsi(L""), "");
 }
+
+TEST(HostileTitles, DoubleByteCodePageCutsAndStrayLeadBytes) {
+    CPINFO info = {};
+    if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize < 2 || info.LeadByte[0] == 0)
+        GTEST_SKIP() << "the system code page has one byte per character";
+    const char lead = static_cast<char>(info.LeadByte[0]);
+    TitleWindow w;
+    // A lead byte with nothing after it, and one before a NUL-like byte.
+    for (std::string bytes : {std::string(1, lead), std::string("abc") + lead,
+                              std::string(2046, 'x') + lead + 'y' + lead + 'z'}) {
+        w.setBytes(bytes);
+        const std::wstring raw = tc::win::windowTextBuffer(w.get(), tc::kWinamp2Buffer, ' ');
+        EXPECT_FALSE(raw.empty());
+        EXPECT_LE(raw.size(), static_cast<size_t>(tc::kWinamp2Buffer));
+        EXPECT_EQ(tc::win::windowTextBuffer(w.get(), tc::kWinamp2Buffer, ' '), raw);
+        const std::wstring exact = tc::win::windowTextExact(w.get());
+        EXPECT_LE(exact.size(), bytes.size() + 1);
+        tc::titleStoppedOrPaused(tc::frmWinampText1(raw));
+    }
+}
