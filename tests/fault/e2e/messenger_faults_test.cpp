@@ -279,3 +279,34 @@ TEST_F(FaultTest, SigninNameTooLongForARegistryKeyName) {
     EXPECT_EQ(expectSends(1), Sends({kPlaying}));
     expectUserDataKept();
 }
+
+class OddSigninName : public FaultTest, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(OddSigninName, SlotWritesStayInsideTheAddOnsTree) {
+    messenger().setSigninName(GetParam());
+    auto plugin = startWatching();
+    PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    EXPECT_LT(longestDispatch(2500), 2500u);
+    player.close();
+    EXPECT_LT(longestDispatch(2500), 2500u);
+    newSends();
+    expectUserDataKept();
+    // The user's own slot 09 and everything outside the add-on's tree are
+    // untouched.
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, slotPath(kUser)));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, L"Software\\Preferences"));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, L"Software\\Venmoor\\Preferences"));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, L"Software\\Dorvin's Tunecaster\\Data\\Preferences"));
+
+    messenger().setSigninName(kUser);
+    player.open();
+    player.play(2);
+    EXPECT_EQ(expectSends(1), Sends({kPlaying}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Fault, OddSigninName,
+                         ::testing::Values(L"", L"..\\..\\..\\Dorvin's Tunecaster\\Data",
+                                           L"\\..\\..", L"ann@example.com\\x",
+                                           L"a\x263A\xD800@example.com"));

@@ -110,6 +110,13 @@ TEST(HostileTitles, ExactReaderFillsOrCutsToTheReportedLength) {
     EXPECT_EQ(tc::win::windowTextExact(w.get()), L"");
     g_lie = false;
     EXPECT_EQ(tc::win::windowTextExact(nullptr), L"") << "a window that has gone";
+    // The fixed buffer of a window that has gone: whole, and the same every
+    // time, so a vanished window is one change at most.
+    const std::wstring gone = tc::win::windowTextBuffer(nullptr, tc::kWinamp2Buffer, ' ');
+    if (singleByteCodePage()) {
+        EXPECT_EQ(gone.size(), static_cast<size_t>(tc::kWinamp2Buffer));
+    }
+    EXPECT_EQ(tc::win::windowTextBuffer(nullptr, tc::kWinamp2Buffer, ' '), gone);
 }
 
 TEST(HostileTitles, ATickSurvivesATitleWindowClaimingGigabytes) {
