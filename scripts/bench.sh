@@ -13,5 +13,6 @@ cmake -S "$TC_ROOT" -B "$TC_BUILD_DIR" >/dev/null
 cmake --build "$TC_BUILD_DIR" -j"$(nproc)" --target sim_bench
 tc_display
 tc_wine_prefix
-echo "Build type: $(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$TC_BUILD_DIR/CMakeCache.txt")"
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$TC_BUILD_DIR/CMakeCache.txt")
+echo "Build type: ${build_type:-Debug (the default)}"
 wine "$TC_BUILD_DIR/bin/sim_bench.exe" "$@"

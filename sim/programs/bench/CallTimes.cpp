@@ -65,7 +65,18 @@ void WINAPI timedSleep(DWORD ms) {
     real<void(WINAPI*)(DWORD)>(kSleep)(ms);
 }
 
+UINT WINAPI refusedSendInput(UINT, LPINPUT, int) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return 0;
+}
+
 } // namespace
+
+void withInputBlocked(const std::function<void()>& body) {
+    void* original = nullptr;
+    ImportHook a("user32.dll", "SendInput", reinterpret_cast<void*>(&refusedSendInput), &original);
+    body();
+}
 
 double showWindowMs(const std::function<void()>& body) {
     g_tally[kShow].calls = 0;

@@ -9,6 +9,10 @@ namespace tc::bench {
 // it ran and how long it took in all.
 void printCallTimes(const char* label, const std::function<void()>& body);
 
+// Runs `body` with synthesised input refused, as the system does while the
+// desktop is locked or a window of higher integrity is in front.
+void withInputBlocked(const std::function<void()>& body);
+
 // Runs `body` and returns how long the ShowWindow calls made inside took.
 double showWindowMs(const std::function<void()>& body);
 
