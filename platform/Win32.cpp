@@ -5,6 +5,9 @@
 #include <vector>
 
 namespace tc::win {
+namespace {
+constexpr UINT kTextTimeoutMs = 500;
+}
 
 HWND findTopWindow(const wchar_t* className) { return FindWindowW(className, nullptr); }
 
@@ -15,7 +18,13 @@ std::wstring windowTextBuffer(HWND window, int bufferBytes, char fill) {
 }
 
 std::wstring windowTextExact(HWND window) {
-    int n = GetWindowTextLengthA(window);
+    // Asking for the length is a message to the player's window: a player
+    // that hangs must not hold the host's thread with it.
+    DWORD_PTR length = 0;
+    if (!window || !SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0,
+                                        SMTO_ABORTIFHUNG | SMTO_BLOCK, kTextTimeoutMs, &length))
+        return {};
+    const int n = static_cast<int>(length);
     if (n <= 0) return {};
     std::vector<char> buffer(static_cast<size_t>(n) + 1, '\0');
     GetWindowTextA(window, buffer.data(), n + 1);

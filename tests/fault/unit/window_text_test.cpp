@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -210,3 +211,29 @@ TEST(HostileTitles, DoubleByteCodePageCutsAndStrayLeadBytes) {
         tc::titleStoppedOrPaused(tc::frmWinampText1(raw));
     }
 }
+
+namespace {
+
+// A player whose thread has stopped answering messages must not hold the
+// host's thread: its title reads as empty once the wait is over.
+TEST(HungPlayer, ItsTitleReadsEmptyInsteadOfHoldingTheThread) {
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HWND window = nullptr;
+    std::thread player([&] {
+        window = CreateWindowExA(0, "STATIC", "12. Hung - Player - Winamp", WS_POPUP, 0, 0, 10,
+                                 10, nullptr, nullptr, nullptr, nullptr);
+        SetEvent(ready);
+        WaitForSingleObject(release, INFINITE); // hung: no messages read
+        DestroyWindow(window);
+    });
+    ASSERT_EQ(WaitForSingleObject(ready, 5000), WAIT_OBJECT_0);
+    EXPECT_NE(window, nullptr);
+    EXPECT_EQ(tc::win::windowTextExact(window), L"");
+    SetEvent(release);
+    player.join();
+    CloseHandle(ready);
+    CloseHandle(release);
+}
+
+} // namespace
