@@ -4,9 +4,9 @@
 //
 //   sim_soak.exe [--minutes M] [--warmup-seconds S] [--no-register]
 //
-// M may be a fraction (default 2). Unless --no-register, the plug-in DLL
-// beside this program is first registered for the current user, as its
-// installer does. Exit code 0 only when every change after the warm-up
+// M may be a fraction (default 2). Unless --no-register, or it is registered
+// already, the plug-in DLL beside this program is first registered for the
+// current user, as its installer does, and unregistered at the end. Exit code 0 only when every change after the warm-up
 // reached the messenger and nothing grew beyond the noise allowance below.
 #include "platform/Handles.h"
 #include "sim/messenger/SimMessenger.h"
@@ -148,13 +148,18 @@ std::wstring besideThisProgram(const wchar_t* file) {
     return p.substr(0, p.find_last_of(L"\\/") + 1) + file;
 }
 
-HRESULT registerForThisUser() {
+using Install = HRESULT(WINAPI*)(BOOL, LPCWSTR);
+
+Install installEntry() {
     HMODULE dll = LoadLibraryW(besideThisProgram(L"tunecaster.dll").c_str());
-    if (!dll) return HRESULT_FROM_WIN32(GetLastError());
-    using Install = HRESULT(WINAPI*)(BOOL, LPCWSTR);
-    auto install = reinterpret_cast<Install>(reinterpret_cast<void*>(GetProcAddress(dll, "DllInstall")));
-    if (!install) return E_NOINTERFACE;
-    return install(TRUE, L"user");  // the module stays loaded, as the host keeps it
+    if (!dll) return nullptr;  // the module stays loaded, as the host keeps it
+    return reinterpret_cast<Install>(reinterpret_cast<void*>(GetProcAddress(dll, "DllInstall")));
+}
+
+bool registeredForThisUser() {
+    RegKey k;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + kProgId).c_str(), 0,
+                         KEY_READ, k.put()) == ERROR_SUCCESS;
 }
 
 // A plain window of this program in front, so that no conversation is.
@@ -207,13 +212,23 @@ int run(int argc, char** argv) {
     writeSetting(L"CustomNameNotPl", L"Ann");
     writeSetting(L"CustomTagPl", L"#0");
 
-    if (!flagArg(argc, argv, "--no-register")) {
-        HRESULT hr = registerForThisUser();
+    // A registration made here is taken back at the end; one found in place
+    // (the user's own) stays.
+    Install install = nullptr;
+    if (!flagArg(argc, argv, "--no-register") && !registeredForThisUser()) {
+        install = installEntry();
+        HRESULT hr = install ? install(TRUE, L"user") : HRESULT_FROM_WIN32(GetLastError());
         if (FAILED(hr)) {
             std::printf("cannot register the plug-in beside this program: 0x%08lx\n", hr);
             return 2;
         }
     }
+    struct Unregister {
+        Install install;
+        ~Unregister() {
+            if (install) install(FALSE, L"user");
+        }
+    } unregister{install};
     host::HostedPlugin plugin;
     HRESULT hr = plugin.load(kProgId, m.signinName());
     if (FAILED(hr)) {
