@@ -25,7 +25,7 @@ bool keyExists(HKEY root, const std::wstring& path);
 // Writes a REG_SZ, creating the key.
 bool writeString(HKEY root, const std::wstring& path, const std::wstring& name,
                  const std::wstring& value);
-inline const wchar_t* kSettingsKey = L"Software\\Dorvin's Tunecaster\\Data";
+inline constexpr const wchar_t* kSettingsKey = L"Software\\Dorvin's Tunecaster\\Data";
 
 // A typed export of a loaded DLL.
 template <class F>

@@ -6,12 +6,8 @@
 // Every test starts from user data that the plug-in must never lose: its own
 // settings and an unrelated value of the add-on's tree. Tests check them again
 // at the end.
-#include "PlayerPlugin_h.h"
-#include "platform/ComPtr.h"
-#include "sim/common/Activation.h"
-#include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/HostedPluginTest.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +18,8 @@
 
 namespace tc::test {
 
-inline constexpr const wchar_t* kSettingsPath = L"Software\\Dorvin's Tunecaster\\Data";
+inline constexpr const wchar_t* kSettingsPath = kSettingsKey;
 inline constexpr const wchar_t* kUser = L"ann@example.com";
-inline const std::wstring kPlaying = L"/name Ann listening: (!WAT)";
-inline const std::wstring kPlain = L"/name Ann";
 
 // A value under HKEY_CURRENT_USER, raw: type and bytes.
 struct RawValue {
@@ -61,11 +55,6 @@ inline void writeRaw(const std::wstring& path, const std::wstring& name, DWORD t
     RegCloseKey(key);
 }
 
-inline void putSetting(const wchar_t* name, const std::wstring& value) {
-    writeRaw(kSettingsPath, name, REG_SZ, value.c_str(),
-             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
 // Every value of a key, by name.
 inline std::map<std::wstring, RawValue> allValues(const std::wstring& path) {
     std::map<std::wstring, RawValue> out;
@@ -85,14 +74,12 @@ inline std::map<std::wstring, RawValue> allValues(const std::wstring& path) {
     return out;
 }
 
-class FaultTest : public ::testing::Test {
+class FaultTest : public HostedPluginTest {
 protected:
     void SetUp() override {
-        wipeUserState();
+        HostedPluginTest::SetUp();
+        if (HasFatalFailure()) return;
         putSetting(L"onOff", L"1");
-        putSetting(L"CurrentName", L"1");
-        putSetting(L"CustomName", L"0");
-        putSetting(L"CurrentTag", L"listening:");
         putSetting(L"CustomNameNotPl", L"Away");
         putSetting(L"CustomNamePl", L"Ann on air");
         putSetting(L"CustomTagPl", L"~");
@@ -102,38 +89,7 @@ protected:
         putOther(other, L"Message", L"brb");
         putOther(L"Software\\Venmoor\\Kestrix2\\" + std::wstring(kUser) + L"\\Preferences",
                  L"Theme", L"dark");
-        messenger().reset();
-        messenger().setFriendlyName(L"Ann");
-        if (registerMessenger_) {
-            ASSERT_EQ(messenger().registerClass(), S_OK);
-        }
-        dll_ = LoadLibraryW(pluginDllPath().c_str());
-        ASSERT_NE(dll_, nullptr);
-        install_ = dllExport<HRESULT(WINAPI*)(BOOL, LPCWSTR)>(dll_, "DllInstall");
-        ASSERT_NE(install_, nullptr);
-        ASSERT_EQ(install_(TRUE, L"user"), S_OK);
         settingsBefore_ = allValues(kSettingsPath);
-    }
-    void TearDown() override {
-        if (install_) install_(FALSE, L"user");
-    }
-
-    static sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
-
-    ComPtr<_PlayerPlugin> createPlugin() {
-        ComPtr<_PlayerPlugin> p;
-        EXPECT_EQ(sim::createFromRegistration(L"Tunecaster.PlayerPlugin", IID__PlayerPlugin,
-                                              p.putVoid()),
-                  S_OK);
-        return p;
-    }
-
-    // The plug-in, and a conversation of the user's own in front, where the
-    // name commands go.
-    ComPtr<_PlayerPlugin> startWatching() {
-        ComPtr<_PlayerPlugin> p = createPlugin();
-        conversation_ = messenger().openConversation(L"bob@example.com");
-        return p;
     }
 
     void putOther(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
@@ -154,25 +110,6 @@ protected:
                 << "the add-on's value " << std::string(o.name.begin(), o.name.end())
                 << " changed";
         }
-    }
-
-    std::vector<std::wstring> newSends() {
-        std::vector<std::wstring> out;
-        auto all = messenger().timeline();
-        for (size_t i = seen_; i < all.size(); ++i) out.push_back(all[i].text);
-        seen_ = all.size();
-        return out;
-    }
-    // Pumps until `count` more texts have been sent (or `ms` passed), then a
-    // little longer to catch extra ones, and returns what was sent.
-    std::vector<std::wstring> expectSends(size_t count, DWORD ms = 3500) {
-        messenger().waitForSend(seen_ + count - 1, ms);
-        pump(300);
-        return newSends();
-    }
-    std::vector<std::wstring> quietFor(DWORD ms = 2500) {
-        pump(ms);
-        return newSends();
     }
 
     // Pumps for `ms` and reports the longest time one dispatched message
@@ -196,16 +133,9 @@ protected:
     struct Other {
         std::wstring path, name, value;
     };
-    bool registerMessenger_ = true;
-    HMODULE dll_ = nullptr;
-    HRESULT(WINAPI* install_)(BOOL, LPCWSTR) = nullptr;
-    HWND conversation_ = nullptr;
-    size_t seen_ = 0;
     std::vector<Other> others_;
     std::map<std::wstring, RawValue> settingsBefore_;
 };
-
-using Sends = std::vector<std::wstring>;
 
 inline std::wstring slotPath(const std::wstring& signin) { return sim::quickTextPath(signin); }
 
