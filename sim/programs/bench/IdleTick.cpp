@@ -13,7 +13,7 @@ namespace {
 // One Win32 call seen during a recorded tick, with what is needed to make it
 // again bare.
 struct Call {
-    enum Kind { RegOpen, RegQuery, RegClose, Find, GetText, Other };
+    enum Kind { RegOpen, RegQuery, RegClose, Find, GetText, Parent, TextLength, Other };
     explicit Call(Kind k) : kind(k) {}
     Kind kind;
     std::wstring text;     // key path, value name or window class
@@ -34,6 +34,7 @@ using GetWindowTextA_t = int(WINAPI*)(HWND, LPSTR, int);
 using GetWindowTextLengthA_t = int(WINAPI*)(HWND);
 using GetParent_t = HWND(WINAPI*)(HWND);
 using SendMessageW_t = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+using SendMessageTimeoutA_t = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM, UINT, UINT, PDWORD_PTR);
 
 void* realRegOpenKeyExW;
 void* realRegQueryValueExW;
@@ -43,6 +44,7 @@ void* realGetWindowTextA;
 void* realGetWindowTextLengthA;
 void* realGetParent;
 void* realSendMessageW;
+void* realSendMessageTimeoutA;
 
 template <class F>
 F real(void* p) { return reinterpret_cast<F>(p); }
@@ -93,8 +95,8 @@ int WINAPI seenGetWindowTextLengthA(HWND window) {
     return real<GetWindowTextLengthA_t>(realGetWindowTextLengthA)(window);
 }
 HWND WINAPI seenGetParent(HWND window) {
-    Call c(Call::Other);
-    c.name = "GetParent";
+    Call c(Call::Parent);
+    c.window = window;
     g_seen->push_back(c);
     return real<GetParent_t>(realGetParent)(window);
 }
@@ -103,6 +105,17 @@ LRESULT WINAPI seenSendMessageW(HWND window, UINT msg, WPARAM w, LPARAM l) {
     c.name = "SendMessageW";
     g_seen->push_back(c);
     return real<SendMessageW_t>(realSendMessageW)(window, msg, w, l);
+}
+
+LRESULT WINAPI seenSendMessageTimeoutA(HWND window, UINT msg, WPARAM w, LPARAM l, UINT flags,
+                                      UINT timeout, PDWORD_PTR result) {
+    Call c(msg == WM_GETTEXTLENGTH ? Call::TextLength : Call::Other);
+    c.name = "SendMessageTimeoutA (not WM_GETTEXTLENGTH)";
+    c.window = window;
+    c.access = flags;
+    c.size = timeout;
+    g_seen->push_back(c);
+    return real<SendMessageTimeoutA_t>(realSendMessageTimeoutA)(window, msg, w, l, flags, timeout, result);
 }
 
 void tick() { pollWinamp(nullptr, WM_TIMER, 0, 0); }
@@ -128,6 +141,8 @@ std::vector<Call> recordTick() {
                      &realGetParent);
         ImportHook h("user32.dll", "SendMessageW", reinterpret_cast<void*>(&seenSendMessageW),
                      &realSendMessageW);
+        ImportHook i("user32.dll", "SendMessageTimeoutA",
+                     reinterpret_cast<void*>(&seenSendMessageTimeoutA), &realSendMessageTimeoutA);
         if (!a.active() || !b.active() || !c.active() || !d.active() || !e.active())
             std::printf("  (some imports could not be watched; the bare tick may miss calls)\n");
         tick();
@@ -161,6 +176,14 @@ void bareTick(const std::vector<Call>& calls) {
         case Call::GetText:
             GetWindowTextA(c.window, text, static_cast<int>(c.size < sizeof text ? c.size : sizeof text));
             break;
+        case Call::Parent:
+            GetParent(c.window);
+            break;
+        case Call::TextLength: {
+            DWORD_PTR length = 0;
+            SendMessageTimeoutA(c.window, WM_GETTEXTLENGTH, 0, 0, c.access, c.size, &length);
+            break;
+        }
         case Call::Other:
             break;
         }
@@ -168,7 +191,7 @@ void bareTick(const std::vector<Call>& calls) {
 }
 
 void describe(const std::vector<Call>& calls) {
-    int open = 0, query = 0, close = 0, find = 0, text = 0;
+    int open = 0, query = 0, close = 0, find = 0, text = 0, parent = 0, length = 0;
     std::wstring classes;
     for (const Call& c : calls) {
         switch (c.kind) {
@@ -180,12 +203,16 @@ void describe(const std::vector<Call>& calls) {
             classes += (classes.empty() ? L"" : L", ") + (L"\"" + c.text + L"\"");
             break;
         case Call::GetText: ++text; break;
+        case Call::Parent: ++parent; break;
+        case Call::TextLength: ++length; break;
         case Call::Other: std::printf("  also calls %s\n", c.name); break;
         }
     }
     std::printf("  calls seen in one idle tick: RegOpenKeyExW %d, RegQueryValueExW %d, RegCloseKey %d,\n"
                 "    FindWindowW %d (%ls), GetWindowTextA %d\n",
                 open, query, close, find, classes.c_str(), text);
+    if (parent || length)
+        std::printf("    GetParent %d, SendMessageTimeoutA(WM_GETTEXTLENGTH) %d\n", parent, length);
     for (const Call& c : calls)
         if (c.kind == Call::GetText) std::printf("    GetWindowTextA buffer: %lu bytes\n", c.size);
 }

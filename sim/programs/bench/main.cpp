@@ -241,6 +241,20 @@ LatencyFigures measureLatency(sim::PlayerSim& player, int changes, bool conversa
     return f;
 }
 
+const char* verdict(bool ok) { return ok ? "within goal" : "OVER GOAL"; }
+
+void printIdleTick(const IdleTickOptions& options, const IdleTickResult& tick) {
+    std::printf("  %d rounds x %d interleaved blocks x %d calls\n", options.rounds,
+                options.blocksPerRound, options.perBlock);
+    std::printf("  product tick     median %7.2f us  (rounds: %.2f .. %.2f)\n", tick.tickUs.median,
+                tick.tickUs.min, tick.tickUs.max);
+    std::printf("  bare Win32 calls median %7.2f us  (rounds: %.2f .. %.2f)\n", tick.bareUs.median,
+                tick.bareUs.min, tick.bareUs.max);
+    std::printf("  RATIO tick/bare  median %7.3f     (rounds: %.3f .. %.3f)  goal <= 1.2: %s\n",
+                tick.ratio.median, tick.ratio.min, tick.ratio.max, verdict(tick.ratio.median <= 1.2));
+    std::fflush(stdout);
+}
+
 void writeBenchSettings() {
     writeSetting(keys::onOff, L"1");
     writeSetting(keys::CurrentName, L"1");
@@ -254,7 +268,6 @@ int intArg(int argc, char** argv, const char* name, int fallback) {
     return fallback;
 }
 
-const char* verdict(bool ok) { return ok ? "within goal" : "OVER GOAL"; }
 
 } // namespace
 
@@ -293,15 +306,7 @@ int main(int argc, char** argv) {
 
     std::printf("Idle tick (player present, title unchanged, name already set)\n");
     IdleTickResult tick = measureIdleTick(o.tick);
-    std::printf("  %d rounds x %d interleaved blocks x %d calls\n", o.tick.rounds,
-                o.tick.blocksPerRound, o.tick.perBlock);
-    std::printf("  product tick     median %7.2f us  (rounds: %.2f .. %.2f)\n", tick.tickUs.median,
-                tick.tickUs.min, tick.tickUs.max);
-    std::printf("  bare Win32 calls median %7.2f us  (rounds: %.2f .. %.2f)\n", tick.bareUs.median,
-                tick.bareUs.min, tick.bareUs.max);
-    std::printf("  RATIO tick/bare  median %7.3f     (rounds: %.3f .. %.3f)  goal <= 1.2: %s\n",
-                tick.ratio.median, tick.ratio.min, tick.ratio.max, verdict(tick.ratio.median <= 1.2));
-    std::fflush(stdout);
+    printIdleTick(o.tick, tick);
 
     std::printf("\nDelivery: time the host's thread is held by one changeName/changeNameBack\n");
     std::fflush(stdout);
@@ -344,6 +349,17 @@ int main(int argc, char** argv) {
     std::printf("  MAX %.2f ms  goal <= one tick + typical delivery = %.2f ms: %s%s\n", latMax, bound,
                 verdict(latMax <= bound + 20), allDelivered ? "" : "  (SOME CHANGES NOT DELIVERED)");
     std::printf("    (20 ms allowed on top for the timer's own jitter under this host)\n");
+
+    // The other generation, for comparison: its title is read at the length
+    // the window reports, after a bounded wait for that length.
+    player.close();
+    sim::PlayerSim player3(3);
+    player3.open();
+    player3.setTitle(L"1. Bench Artist - Song 1 - Winamp3");
+    putFrontWindowInFront();
+    pumpFor(3500);
+    std::printf("\nIdle tick, player of the 3 generation (for comparison)\n");
+    printIdleTick(o.tick, measureIdleTick(o.tick));
 
     std::fflush(stdout);
     // The product keeps its process-wide objects until the process ends.
