@@ -59,6 +59,15 @@ bool bringToFront(IMessengerConversationWnd* w) {
     }
 }
 
+// Presses Alt+0 and lets this thread read the keys, within what is left of
+// the delivery's budget since `start`. Keys the system refused are not
+// waited for.
+void sendKeysAndWait(DWORD start) {
+    if (!win::sendAltZero()) return;
+    const DWORD spent = GetTickCount() - start;
+    if (spent < kDeliveryWaitMilliseconds) win::drainKeyboardInput(kDeliveryWaitMilliseconds - spent);
+}
+
 void hide(IMessengerConversationWnd* w) {
     LONG handle = 0;
     if (SUCCEEDED(messenger::windowHandle(w, handle))) ShowWindow(asWindow(handle), SW_HIDE);
@@ -160,8 +169,7 @@ void frmSendText::deliverQuickText() {
         // The user's own conversation stays in front and reads the keys itself,
         // but now: the add-on takes the slot's text when it handles them, and
         // a second delivery in the same tick would rewrite the slot first.
-        win::sendAltZero();
-        win::drainKeyboardInput(kKeyDrainMilliseconds);
+        sendKeysAndWait(GetTickCount());
         return;
     }
 
@@ -178,13 +186,11 @@ void frmSendText::deliverQuickText() {
             FAILED(messenger::firstContactSignin(w.get(), contact)) ||
             contact != messenger::kDebugContact)
             continue;
-        if (bringToFront(w.get())) {
-            win::sendAltZero();
-            // The keys reach the window only when this thread reads them;
-            // hiding it first would hand them to whichever window gets the
-            // focus next.
-            win::drainKeyboardInput(kKeyDrainMilliseconds);
-        }
+        // The keys reach the window only when this thread reads them;
+        // hiding it first would hand them to whichever window gets the focus
+        // next.
+        const DWORD start = GetTickCount();
+        if (bringToFront(w.get())) sendKeysAndWait(start);
         hide(w.get());
         return;
     }

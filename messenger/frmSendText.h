@@ -56,8 +56,10 @@ inline constexpr const wchar_t* kConversationClass = L"IMWindowClass";
 inline constexpr int kClassNameLimit = 250;
 // How long a delivery keeps asking for its window to come to the front.
 inline constexpr DWORD kBringToFrontMilliseconds = 300;
-// How long it waits for its own keystroke to be read before hiding the window.
-inline constexpr DWORD kKeyDrainMilliseconds = 500;
+// The most a delivery holds the host's thread waiting on the window system:
+// bringing its window to the front and then letting its keystroke be read
+// share this one budget.
+inline constexpr DWORD kDeliveryWaitMilliseconds = 450;
 
 // The add-on's quick-text slot 09 of a sign-in name, under HKEY_CURRENT_USER.
 std::wstring quickTextSlotPath(const std::wstring& signinName);

@@ -39,7 +39,9 @@ tc_wine_prefix() {
         echo "Creating the Wine prefix in $WINEPREFIX (first run only)..."
         wineboot -i >/dev/null 2>&1
     fi
-    wineserver -p
+    # Already running (e.g. just after wineboot) is fine; -p then says so
+    # and exits non-zero.
+    wineserver -p 2>/dev/null || true
 }
 
 # The build tree's path as Wine sees it.
