@@ -38,6 +38,9 @@ tc_wine_prefix() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Creating the Wine prefix in $WINEPREFIX (first run only)..."
         wineboot -i >/dev/null 2>&1
+        # Xvfb runs no window manager: without this, Wine waits two seconds
+        # for a manager to confirm every hidden or closed window.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
     fi
     # Already running (e.g. just after wineboot) is fine; -p then says so
     # and exits non-zero.
