@@ -42,9 +42,11 @@ tc_wine_prefix() {
         # for a manager to confirm every hidden or closed window.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
     fi
-    # Already running (e.g. just after wineboot) is fine; -p then says so
-    # and exits non-zero.
-    wineserver -p 2>/dev/null || true
+    # A server that is not persistent exits with the last program, and every
+    # test would start Wine's services again. -p cannot change a server that
+    # runs already (the one wineboot left, say), so end that one first.
+    wineserver -k 2>/dev/null || true
+    wineserver -p
 }
 
 # The build tree's path as Wine sees it.
