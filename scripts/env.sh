@@ -32,21 +32,25 @@ tc_display() {
     return 1
 }
 
-# Creates the prefix on first use and keeps Wine's server up between runs.
+# Creates the prefix on first use and keeps Wine's server up for the run.
 tc_wine_prefix() {
     mkdir -p "$TC_BUILD_DIR"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Creating the Wine prefix in $WINEPREFIX (first run only)..."
         wineboot -i >/dev/null 2>&1
-        # Xvfb runs no window manager: without this, Wine waits two seconds
-        # for a manager to confirm every hidden or closed window.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
     fi
     # A server that is not persistent exits with the last program, and every
     # test would start Wine's services again. -p cannot change a server that
     # runs already (the one wineboot left, say), so end that one first.
     wineserver -k 2>/dev/null || true
     wineserver -p 2>/dev/null || echo "note: Wine's server is not persistent; runs will be slower" >&2
+    # The first program after that starts Wine's services, which then live as
+    # long as the server and keep the output they inherited open: started by
+    # a test under ctest, they would keep ctest waiting for the test's output
+    # to close. This program starts them with nothing to hold. It also tells
+    # Wine that Xvfb runs no window manager, or Wine waits two seconds for one
+    # whenever a window is hidden or closed.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
 }
 
 # The build tree's path as Wine sees it.
