@@ -48,7 +48,8 @@ ManifestDPIAware true
 
 !define PRODUCT "Tunecaster"
 !define PUBLISHER "Dorvin's Tunecaster"
-!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tunecaster"
+!define UNINST_LIST "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+!define UNINST_KEY "${UNINST_LIST}\Tunecaster"
 !define SETTINGS_KEY "Software\Dorvin's Tunecaster"
 !define UNINSTALLER "Uninstall.exe"
 ; Windows' own code for "the requested operation requires elevation".
@@ -193,7 +194,21 @@ Section "Tunecaster" SecMain
     Abort "The plug-in could not be registered (regsvr32: $0)."
   ${EndIf}
 
+  ; On a fresh profile the list of uninstall entries does not exist until
+  ; ours is written; the uninstaller then takes the list away again if it is
+  ; empty, and otherwise leaves it. An earlier install of ours already knows.
+  ClearErrors
+  ReadRegDWORD $1 SHCTX "${UNINST_KEY}" "CreatedEntryList"
+  ${If} ${Errors}
+    StrCpy $1 0
+    ClearErrors
+    EnumRegKey $2 SHCTX "${UNINST_LIST}" 0
+    ${If} ${Errors}
+      StrCpy $1 1
+    ${EndIf}
+  ${EndIf}
   WriteRegStr SHCTX "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegDWORD SHCTX "${UNINST_KEY}" "CreatedEntryList" $1
   WriteRegStr SHCTX "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr SHCTX "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr SHCTX "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
@@ -228,7 +243,12 @@ SectionEnd
 
 ; Last, so that a script waiting for the entry to go knows the rest is done.
 Section "-un.Entry"
+  ClearErrors
+  ReadRegDWORD $1 SHCTX "${UNINST_KEY}" "CreatedEntryList"
   DeleteRegKey SHCTX "${UNINST_KEY}"
+  ${If} $1 == 1
+    DeleteRegKey /ifempty SHCTX "${UNINST_LIST}"
+  ${EndIf}
 SectionEnd
 
 Function un.onInit
