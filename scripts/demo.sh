@@ -4,11 +4,8 @@
 # player plays, pauses, stops and exits, and the display name follows.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-"$here/deps.sh"
 source "$here/env.sh"
-tc_configure_and_build
-tc_display
-tc_wine_prefix
+tc_prepare
 dll=$(tc_winpath "$TC_BUILD_DIR/bin/tunecaster.dll")
 echo "Registering $dll for the current user (regsvr32 /n /i:user)..."
 wine regsvr32 /s /n /i:user "$dll"

@@ -7,9 +7,19 @@ export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
-tc_configure_and_build() {
-    cmake -S "$TC_ROOT" -B "$TC_BUILD_DIR" "$@" >/dev/null
-    cmake --build "$TC_BUILD_DIR" -j"$(nproc)"
+# What every command of the README does first: install what is missing,
+# build (the given targets, or everything), and set up the display and the
+# Wine prefix.
+tc_prepare() {
+    "$TC_ROOT/scripts/deps.sh"
+    cmake -S "$TC_ROOT" -B "$TC_BUILD_DIR" >/dev/null
+    if [ $# -eq 0 ]; then
+        cmake --build "$TC_BUILD_DIR" -j"$(nproc)"
+    else
+        cmake --build "$TC_BUILD_DIR" -j"$(nproc)" --target "$@"
+    fi
+    tc_display
+    tc_wine_prefix
 }
 
 tc_cleanup() {

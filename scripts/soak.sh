@@ -11,10 +11,6 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 minutes=${1:-2}
-"$here/deps.sh"
 source "$here/env.sh"
-cmake -S "$TC_ROOT" -B "$TC_BUILD_DIR" >/dev/null
-cmake --build "$TC_BUILD_DIR" -j"$(nproc)" --target sim_soak
-tc_display
-tc_wine_prefix
+tc_prepare sim_soak
 wine "$TC_BUILD_DIR/bin/sim_soak.exe" --minutes "$minutes"
