@@ -1,5 +1,7 @@
 #include "sim/messenger/SimMessenger.h"
 
+#include "sim/common/Pump.h"
+
 #include "MessengerApi_h.h"
 #include "platform/ComPtr.h"
 #include "platform/Handles.h"
@@ -831,17 +833,7 @@ size_t SimMessenger::sendCount() const { return state().timeline.size(); }
 void SimMessenger::clearTimeline() { state().timeline.clear(); }
 
 bool SimMessenger::waitForSend(size_t count, DWORD ms) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (state().timeline.size() > count) return true;
-        if (GetTickCount() - start >= ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
+    return pumpUntil([&] { return state().timeline.size() > count; }, ms);
 }
 
 int SimMessenger::hotKeyCount() const { return state().hotKeys; }

@@ -1,5 +1,6 @@
 #include "sim/programs/host/Demo.h"
 
+#include "sim/common/Pump.h"
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
 #include "sim/programs/host/Console.h"
@@ -32,19 +33,7 @@ public:
     explicit Watcher(sim::SimMessenger& m) : m_(m), sent_(m.sendCount()), opened_(m.instantMessageCalls()) {}
 
     void pumpFor(DWORD ms) {
-        const DWORD start = GetTickCount();
-        for (;;) {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-            report();
-            DWORD spent = GetTickCount() - start;
-            if (spent >= ms) return;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent < 20 ? ms - spent : 20,
-                                      QS_ALLINPUT);
-        }
+        sim::pumpUntil([this] { report(); return false; }, ms);
     }
 
 private:

@@ -8,6 +8,7 @@
 // "title TEXT" (any window text), "wait N" (N more milliseconds), close
 // (windows go away, the program keeps running), open, exit.
 // Without exit the program ends after the last step, unless --stay is given.
+#include "sim/common/Pump.h"
 #include "sim/player/PlayerSim.h"
 
 #include <windows.h>
@@ -50,19 +51,7 @@ void say(const std::string& what, const std::wstring& title) {
 }
 
 // Keeps the windows answering while time passes.
-void pumpFor(DWORD ms) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        DWORD spent = GetTickCount() - start;
-        if (spent >= ms) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
-    }
-}
+using tc::sim::pumpFor;
 
 int usage() {
     std::fprintf(stderr,

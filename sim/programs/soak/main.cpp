@@ -9,6 +9,7 @@
 // current user, as its installer does, and unregistered at the end. Exit code 0 only when every change after the warm-up
 // reached the messenger and nothing grew beyond the noise allowance below.
 #include "platform/Handles.h"
+#include "sim/common/Pump.h"
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
 #include "sim/programs/host/HostCalls.h"
@@ -23,6 +24,8 @@
 #include <string>
 
 using namespace tc;
+
+using tc::sim::pumpUntil;
 
 namespace {
 
@@ -124,21 +127,6 @@ void writeSetting(const wchar_t* key, const std::wstring& value) {
         return;
     RegSetValueExW(k.get(), key, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-bool pumpUntil(const std::function<bool()>& done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done && done()) return true;
-        const DWORD spent = GetTickCount() - start;
-        if (spent >= ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent < 10 ? ms - spent : 10, QS_ALLINPUT);
-    }
 }
 
 std::wstring besideThisProgram(const wchar_t* file) {
