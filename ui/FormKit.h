@@ -4,6 +4,7 @@
 // the modal loop that keeps the thread's timer and events running.
 #include "platform/Handles.h"
 
+#include <memory>
 #include <string>
 
 namespace tc::ui {
@@ -41,6 +42,42 @@ HWND createControl(HWND parent, int id, const wchar_t* className, const wchar_t*
                    DWORD style, const TwipsRect& where, const ScreenDpi& dpi, HFONT font);
 
 std::wstring controlText(HWND control);
+
+// A form's state lives as long as its window. Call first thing in the form's
+// window procedure: it attaches the state handed to createForm at
+// WM_NCCREATE and, once creation has succeeded (`ownedByWindow`), frees it
+// at WM_NCDESTROY. Returns the state, or null outside that span.
+template <class State>
+State* formState(HWND form, UINT msg, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* created = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(form, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created->lpCreateParams));
+    }
+    auto* state = reinterpret_cast<State*>(GetWindowLongPtrW(form, GWLP_USERDATA));
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(form, GWLP_USERDATA, 0);
+        if (state && state->ownedByWindow) delete state;
+        return nullptr;
+    }
+    return state;
+}
+
+// Creates a form with a new State that its window owns from then on, and
+// builds its controls with `build(form, state)`; null when either fails.
+template <class State, class Build>
+HWND createStatefulForm(const wchar_t* className, const wchar_t* caption, int clientWidthTwips,
+                        int clientHeightTwips, HWND owner, Build build) {
+    auto state = std::make_unique<State>();
+    HWND form = createForm(className, caption, clientWidthTwips, clientHeightTwips, owner,
+                           state.get());
+    if (!form) return nullptr;
+    state->ownedByWindow = true;
+    if (!build(form, *state.release())) {
+        DestroyWindow(form);
+        return nullptr;
+    }
+    return form;
+}
 
 // Shows the form in normal window state in front of the others, disables its
 // owner, and dispatches every message of the thread (the plug-in's timer, the

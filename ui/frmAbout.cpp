@@ -159,13 +159,8 @@ void load(HWND form) {
 }
 
 LRESULT CALLBACK aboutProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* state = reinterpret_cast<AboutForm*>(GetWindowLongPtrW(form, GWLP_USERDATA));
+    auto* state = formState<AboutForm>(form, msg, lParam);
     switch (msg) {
-    case WM_NCCREATE: {
-        auto* created = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(form, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created->lpCreateParams));
-        break;
-    }
     case WM_ERASEBKGND:
         if (state) {
             RECT client;
@@ -238,11 +233,6 @@ LRESULT CALLBACK aboutProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         if (g_about == form) g_about = nullptr;
         break;
-    case WM_NCDESTROY: {
-        std::unique_ptr<AboutForm> gone(state && state->ownedByWindow ? state : nullptr);
-        SetWindowLongPtrW(form, GWLP_USERDATA, 0);
-        break;
-    }
     }
     return DefWindowProcW(form, msg, wParam, lParam);
 }
@@ -253,15 +243,9 @@ HWND aboutWindow() { return g_about; }
 
 HWND createAbout(HWND owner) {
     if (!registerFormClass(kAboutClass, aboutProc, IDI_TUNECASTER)) return nullptr;
-    auto state = std::make_unique<AboutForm>();
-    HWND form = createForm(kAboutClass, L"", kClientWidth, kClientHeight, owner, state.get());
+    HWND form = createStatefulForm<AboutForm>(kAboutClass, L"", kClientWidth, kClientHeight,
+                                              owner, build);
     if (!form) return nullptr;
-    state->ownedByWindow = true; // freed with the window from now on
-    AboutForm& built = *state.release();
-    if (!build(form, built)) {
-        DestroyWindow(form);
-        return nullptr;
-    }
     g_about = form;
     load(form);
     SetTimer(form, kTimer1, kTimer1Milliseconds, nullptr);

@@ -137,13 +137,8 @@ bool build(HWND form, OptionsForm& state) {
 }
 
 LRESULT CALLBACK optionsProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* state = reinterpret_cast<OptionsForm*>(GetWindowLongPtrW(form, GWLP_USERDATA));
+    auto* state = formState<OptionsForm>(form, msg, lParam);
     switch (msg) {
-    case WM_NCCREATE: {
-        auto* created = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(form, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created->lpCreateParams));
-        break;
-    }
     case WM_ERASEBKGND:
         if (state) {
             RECT client;
@@ -182,11 +177,6 @@ LRESULT CALLBACK optionsProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_DESTROY:
         if (g_options == form) g_options = nullptr;
         break;
-    case WM_NCDESTROY: {
-        std::unique_ptr<OptionsForm> gone(state && state->ownedByWindow ? state : nullptr);
-        SetWindowLongPtrW(form, GWLP_USERDATA, 0);
-        break;
-    }
     }
     return DefWindowProcW(form, msg, wParam, lParam);
 }
@@ -197,16 +187,9 @@ HWND optionsWindow() { return g_options; }
 
 HWND createOptions(HWND owner) {
     if (!registerFormClass(kOptionsClass, optionsProc, IDI_TUNECASTER)) return nullptr;
-    auto state = std::make_unique<OptionsForm>();
-    HWND form = createForm(kOptionsClass, kOptionsCaption, kClientWidth, kClientHeight, owner,
-                           state.get());
+    HWND form = createStatefulForm<OptionsForm>(kOptionsClass, kOptionsCaption, kClientWidth,
+                                                kClientHeight, owner, build);
     if (!form) return nullptr;
-    state->ownedByWindow = true; // freed with the window from now on
-    OptionsForm& built = *state.release();
-    if (!build(form, built)) {
-        DestroyWindow(form);
-        return nullptr;
-    }
     g_options = form;
     load(form);
     return form;
