@@ -1,12 +1,13 @@
 #include "ui/SysInfo.h"
 
 #include "platform/Handles.h"
+#include "platform/Registry.h"
 #include "plugin/Commands.h"
 #include "ui/FormIds.h"
 
 #include <cstring>
 #include <memory>
-#include <vector>
+#include <string>
 
 namespace tc::ui {
 namespace {
@@ -81,20 +82,15 @@ void keyValueFromData(DWORD type, const BYTE* data, DWORD size, std::wstring& va
 
 bool GetKeyValue(HKEY root, const std::wstring& keyName, const std::wstring& valueName,
                  std::wstring& value) {
-    RegKey key;
-    if (RegOpenKeyExW(root, keyName.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
-        value.clear();
-        return false;
-    }
-    std::vector<BYTE> buffer(kValueBufferBytes);
-    DWORD size = kValueBufferBytes;
+    const RegKey key = reg::open(root, keyName, KEY_QUERY_VALUE);
     DWORD type = REG_NONE;
-    if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type, buffer.data(), &size) !=
-        ERROR_SUCCESS) {
+    std::string bytes;
+    if (!reg::getRaw(key.get(), valueName, type, bytes, kValueBufferBytes)) {
         value.clear();
         return false;
     }
-    keyValueFromData(type, buffer.data(), size, value);
+    keyValueFromData(type, reinterpret_cast<const BYTE*>(bytes.data()),
+                     static_cast<DWORD>(bytes.size()), value);
     return true;
 }
 
