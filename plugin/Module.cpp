@@ -9,6 +9,19 @@ bool g_background = false;
 
 HINSTANCE instance() { return g_instance ? g_instance : GetModuleHandleW(nullptr); }
 void setInstance(HINSTANCE h) { g_instance = h; }
+
+std::wstring path() {
+    std::wstring out(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(instance(), &out[0], static_cast<DWORD>(out.size()));
+        if (n == 0) return {};
+        if (n < out.size()) {
+            out.resize(n);
+            return out;
+        }
+        out.resize(out.size() * 2);
+    }
+}
 void addRef() { InterlockedIncrement(&g_locks); }
 void release() { InterlockedDecrement(&g_locks); }
 long lockCount() { return g_locks; }

@@ -3,12 +3,16 @@
 // keeps it from being unloaded.
 #include <windows.h>
 
+#include <string>
+
 namespace tc::module {
 
 // The module that holds our resources: the DLL when loaded as one, the
 // program itself when the product code is linked into a test program.
 HINSTANCE instance();
 void setInstance(HINSTANCE h);
+// Full path of that module; empty when it cannot be read.
+std::wstring path();
 
 // Live objects and class-factory locks.
 void addRef();

@@ -27,11 +27,10 @@ HRESULT playerPluginTypeInfo(ITypeInfo** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!g_typeInfo) {
-        wchar_t path[MAX_PATH];
-        DWORD n = GetModuleFileNameW(module::instance(), path, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH) return E_FAIL;
+        const std::wstring path = module::path();
+        if (path.empty()) return E_FAIL;
         ComPtr<ITypeLib> lib;
-        HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, lib.put());
+        HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
         if (FAILED(hr)) return hr;
         ComPtr<ITypeInfo> info;
         hr = lib->GetTypeInfoOfGuid(IID__PlayerPlugin, info.put());

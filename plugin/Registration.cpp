@@ -72,20 +72,10 @@ HKEY rootOf(Scope scope) {
     return scope == Scope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-std::wstring modulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(module::instance(), &path[0], static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) { path.resize(n); return path; }
-        path.resize(path.size() * 2);
-    }
-}
-
 } // namespace
 
 HRESULT registerServer(Scope scope) {
-    const std::wstring dll = modulePath();
+    const std::wstring dll = module::path();
     if (dll.empty()) return HRESULT_FROM_WIN32(GetLastError());
     RegKey classes = reg::create(rootOf(scope), L"Software\\Classes", KEY_ALL_ACCESS);
     if (!classes) return SELFREG_E_CLASS;
