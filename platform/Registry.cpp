@@ -2,8 +2,15 @@
 
 namespace tc::reg {
 
+namespace {
+// The API reads a path up to its first NUL: a path with one inside would
+// name a key above the one meant.
+bool usable(const std::wstring& path) { return path.find(L'\0') == std::wstring::npos; }
+} // namespace
+
 RegKey create(HKEY root, const std::wstring& path, REGSAM access) {
     RegKey key;
+    if (!usable(path)) return key;
     if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
                         key.put(), nullptr) != ERROR_SUCCESS)
         return RegKey();
@@ -12,6 +19,7 @@ RegKey create(HKEY root, const std::wstring& path, REGSAM access) {
 
 RegKey open(HKEY root, const std::wstring& path, REGSAM access) {
     RegKey key;
+    if (!usable(path)) return key;
     if (RegOpenKeyExW(root, path.c_str(), 0, access, key.put()) != ERROR_SUCCESS) return RegKey();
     return key;
 }
@@ -41,6 +49,53 @@ bool getRaw(HKEY key, const std::wstring& name, DWORD& type, std::string& bytes,
     buffer.resize(size);
     bytes = std::move(buffer);
     return true;
+}
+
+LSTATUS getValue(HKEY key, const std::wstring& name, RawValue& out) {
+    out = RawValue();
+    if (!key) return ERROR_INVALID_HANDLE;
+    DWORD size = 0;
+    LSTATUS rc = RegQueryValueExW(key, name.c_str(), nullptr, &out.type, nullptr, &size);
+    // The value may grow between asking its size and reading it.
+    for (int attempt = 0; rc == ERROR_SUCCESS && attempt < 4; ++attempt) {
+        out.bytes.resize(size);
+        rc = RegQueryValueExW(key, name.c_str(), nullptr, &out.type,
+                              size ? out.bytes.data() : nullptr, &size);
+        if (rc == ERROR_SUCCESS) {
+            out.bytes.resize(size);
+            return rc;
+        }
+        if (rc == ERROR_MORE_DATA) rc = ERROR_SUCCESS;
+    }
+    out = RawValue();
+    return rc == ERROR_SUCCESS ? ERROR_MORE_DATA : rc;
+}
+
+LSTATUS setValue(HKEY key, const std::wstring& name, const RawValue& value) {
+    if (!key) return ERROR_INVALID_HANDLE;
+    return RegSetValueExW(key, name.c_str(), 0, value.type,
+                          value.bytes.empty() ? nullptr : value.bytes.data(),
+                          static_cast<DWORD>(value.bytes.size()));
+}
+
+LSTATUS removeValue(HKEY key, const std::wstring& name) {
+    if (!key) return ERROR_INVALID_HANDLE;
+    const LSTATUS rc = RegDeleteValueW(key, name.c_str());
+    return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+}
+
+std::vector<std::wstring> subkeyNames(HKEY key) {
+    std::vector<std::wstring> names;
+    if (!key) return names;
+    wchar_t name[256]; // the longest key name the registry allows, and its NUL
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    return names;
 }
 
 bool getString(HKEY key, const std::wstring& name, std::wstring& out) {

@@ -4,8 +4,16 @@
 #include "platform/Handles.h"
 
 #include <string>
+#include <vector>
 
 namespace tc::reg {
+
+// A value as stored: its type and its bytes, whatever they are.
+struct RawValue {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> bytes;
+    bool operator==(const RawValue& o) const { return type == o.type && bytes == o.bytes; }
+};
 
 // Opens (creating any missing levels) root\path; an empty RegKey on failure.
 RegKey create(HKEY root, const std::wstring& path, REGSAM access = KEY_READ | KEY_WRITE);
@@ -23,5 +31,14 @@ bool getString(HKEY key, const std::wstring& name, std::wstring& out);
 // Raw read: type and bytes, up to `maxBytes`. False when the query fails
 // (also when the value is larger than maxBytes).
 bool getRaw(HKEY key, const std::wstring& name, DWORD& type, std::string& bytes, DWORD maxBytes);
+
+// The whole value, any type and size. ERROR_FILE_NOT_FOUND when it is absent.
+LSTATUS getValue(HKEY key, const std::wstring& name, RawValue& out);
+LSTATUS setValue(HKEY key, const std::wstring& name, const RawValue& value);
+// Removes the value; one that is absent already counts as removed.
+LSTATUS removeValue(HKEY key, const std::wstring& name);
+
+// The names of the key's direct subkeys.
+std::vector<std::wstring> subkeyNames(HKEY key);
 
 } // namespace tc::reg

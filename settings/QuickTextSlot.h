@@ -1,0 +1,33 @@
+#pragma once
+// The add-on's quick-text slot 09, which the plug-in takes over to change the
+// display name, and the copy of what the user kept there before, so that the
+// uninstaller can give it back.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace tc::quickText {
+
+// Where the copies live: one subkey per sign-in name under the plug-in's own
+// key in HKEY_CURRENT_USER.
+inline constexpr const wchar_t* kSavedSlotsPath = L"Software\\Dorvin's Tunecaster\\SavedQuickText09";
+
+// The slot of a sign-in name under HKEY_CURRENT_USER. The name comes from
+// the messenger and is not trusted: unless it can be one registry key name
+// (not empty, not "." or "..", no backslash or NUL, at most 255 characters)
+// there is no slot, since such a name would lead somewhere else in the tree.
+std::optional<std::wstring> slotPath(const std::wstring& signinName);
+
+// Called before every write to a slot: the first time for a sign-in name, it
+// copies the slot's "Message" and "AutoSend" as they are (type and data, or
+// that they are absent). A finished copy is never replaced. True when the
+// copy exists afterwards; without it the slot must not be written.
+bool keepOriginal(const std::wstring& signinName);
+
+// Puts every saved slot back exactly as it was (values restored, or removed
+// where they were absent) and then deletes the copies. A copy whose slot
+// could not be restored is kept, and the result is a failure.
+HRESULT giveBackAll();
+
+} // namespace tc::quickText
