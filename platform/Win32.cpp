@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tc::win {
@@ -17,15 +18,22 @@ std::wstring windowTextBuffer(HWND window, int bufferBytes, char fill) {
     return fromAnsi(buffer.data(), buffer.size());
 }
 
-std::wstring windowTextExact(HWND window) {
+std::optional<std::wstring> windowTextExact(HWND window) {
+    if (!window) return std::wstring();
     // Asking for the length is a message to the player's window: a player
     // that hangs must not hold the host's thread with it.
     DWORD_PTR length = 0;
-    if (!window || !SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0,
-                                        SMTO_ABORTIFHUNG | SMTO_BLOCK, kTextTimeoutMs, &length))
-        return {};
-    const int n = static_cast<int>(length);
-    if (n <= 0) return {};
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                             kTextTimeoutMs, &length)) {
+        // A window that has gone has no text; one that is still there did
+        // not answer, and its text is unknown.
+        if (IsWindow(window)) return std::nullopt;
+        return std::wstring();
+    }
+    // The answer is a signed length; a negative one means no text.
+    const LRESULT claimed = static_cast<LRESULT>(length);
+    if (claimed <= 0) return std::wstring();
+    const int n = static_cast<int>(std::min<LRESULT>(claimed, kLongestWindowText));
     std::vector<char> buffer(static_cast<size_t>(n) + 1, '\0');
     GetWindowTextA(window, buffer.data(), n + 1);
     return fromAnsi(buffer.data(), static_cast<size_t>(n));

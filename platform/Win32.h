@@ -3,9 +3,14 @@
 // lookup at each use and are never kept.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace tc::win {
+
+// The most characters of window text a reader takes: a window may claim any
+// length, and a 32-bit host has no room for what it claims.
+inline constexpr int kLongestWindowText = 64 * 1024;
 
 // First top-level window of that class, any text; null when there is none.
 HWND findTopWindow(const wchar_t* className);
@@ -15,9 +20,11 @@ HWND findTopWindow(const wchar_t* className);
 // and whatever `fill` is left after it.
 std::wstring windowTextBuffer(HWND window, int bufferBytes, char fill);
 
-// The window text as the reported length says: GetWindowTextLengthA, then a
-// buffer of exactly that many bytes (plus the NUL) converted back.
-std::wstring windowTextExact(HWND window);
+// The window text as the reported length says, up to kLongestWindowText:
+// the length, then a buffer of exactly that many bytes (plus the NUL)
+// converted back. No window reads as the empty text; a window that does not
+// answer in time gives no reading at all.
+std::optional<std::wstring> windowTextExact(HWND window);
 
 // The class name of a window, at most `limit` characters; empty on failure.
 std::wstring className(HWND window, int limit);

@@ -27,16 +27,21 @@ std::wstring frmWinampText1(const std::wstring& raw) {
 
 bool titleStoppedOrPaused(const std::wstring& title) {
     const size_t L = title.size();
-    if (L < 8) return false;
-    return title.compare(L - 8, 7, L"Stopped") == 0 || title.compare(L - 7, 6, L"Paused") == 0;
+    // Each test needs its characters before the last one to exist.
+    const bool stopped = L >= 8 && title.compare(L - 8, 7, L"Stopped") == 0;
+    const bool paused = L >= 7 && title.compare(L - 7, 6, L"Paused") == 0;
+    return stopped || paused;
 }
 
 void winamp3() {
     HWND titleWindow = GetParent(win::findTopWindow(kWinamp3TitleClass));
-    std::wstring text = win::windowTextExact(titleWindow);
+    // A player too busy to tell its title has not changed it as far as we
+    // know: nothing is compared, kept or sent this tick.
+    const std::optional<std::wstring> text = win::windowTextExact(titleWindow);
+    if (!text) return;
     PlayerState& st = playerState();
-    if (text == st.lastTitle3) return;
-    st.lastTitle3 = text;
+    if (*text == st.lastTitle3) return;
+    st.lastTitle3 = *text;
     frmSendText::get().changeName();
     st.nameChanged3 = L"1";
 }

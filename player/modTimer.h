@@ -43,7 +43,9 @@ inline bool playerWindowGone(HWND window) { return !playerWindowFound(window); }
 // everything before the first NUL.
 std::wstring frmWinampText1(const std::wstring& raw);
 // The title shows a stopped or paused player ("Stopped"/"Paused" just before
-// the last character). Titles shorter than eight characters are neither.
+// the last character). A title too short to hold the word and one character
+// after it is not: under eight characters is never stopped, under seven
+// never paused.
 bool titleStoppedOrPaused(const std::wstring& title);
 
 } // namespace tc

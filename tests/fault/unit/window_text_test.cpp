@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -88,15 +89,20 @@ TEST(HostileTitles, SecondGenerationBufferAlwaysComesBackWhole) {
     }
 }
 
-TEST(HostileTitles, SixtyFourKilobytesAreReadWholeByTheExactReader) {
+TEST(HostileTitles, ExactReaderTakesAtMostSixtyFourKibiCharacters) {
     TitleWindow w;
-    const std::string big = hostileBytes(65536);
+    const std::string big = hostileBytes(tc::win::kLongestWindowText);
     w.setBytes(big);
-    const std::wstring text = tc::win::windowTextExact(w.get());
-    EXPECT_EQ(text, tc::fromAnsi(big.data(), big.size()));
+    EXPECT_EQ(tc::win::windowTextExact(w.get()), tc::fromAnsi(big.data(), big.size()));
+    // More than the bound, real or claimed: the first 64 Ki are read.
+    w.setBytes(big + "and then some");
     if (singleByteCodePage()) {
-        EXPECT_EQ(text.size(), big.size());
+        EXPECT_EQ(tc::win::windowTextExact(w.get()), tc::fromAnsi(big.data(), big.size()));
     }
+    g_lie = true;
+    g_claimedLength = 64 * 1024 * 1024;
+    EXPECT_LE(tc::win::windowTextExact(w.get()).value_or(L"").size(),
+              static_cast<size_t>(tc::win::kLongestWindowText));
 }
 
 TEST(HostileTitles, ExactReaderFillsOrCutsToTheReportedLength) {
@@ -130,10 +136,12 @@ TEST(HostileTitles, ATickSurvivesATitleWindowClaimingGigabytes) {
     TitleWindow popup("basewindow_rootwnd", title.get(), WS_POPUP);
     ASSERT_EQ(GetParent(popup.get()), title.get());
     title.setBytes("1. Someone - Something - Winamp");
-    for (LRESULT claim : {LRESULT(0x7fffffff), LRESULT(0x40000000), LRESULT(0x7ffffffe)}) {
+    for (LRESULT claim : {LRESULT(0x7fffffff), LRESULT(0x40000000), LRESULT(0x4000000)}) {
         g_lie = true;
         g_claimedLength = claim;
         EXPECT_NO_THROW(tc::pollWinamp(nullptr, WM_TIMER, 0, 0)) << claim;
+        EXPECT_LE(tc::playerState().lastTitle3.size(),
+                  static_cast<size_t>(tc::win::kLongestWindowText)) << claim;
     }
     g_lie = false;
     tc::test::wipeUserState();
@@ -206,7 +214,7 @@ TEST(HostileTitles, DoubleByteCodePageCutsAndStrayLeadBytes) {
         EXPECT_FALSE(raw.empty());
         EXPECT_LE(raw.size(), static_cast<size_t>(tc::kWinamp2Buffer));
         EXPECT_EQ(tc::win::windowTextBuffer(w.get(), tc::kWinamp2Buffer, ' '), raw);
-        const std::wstring exact = tc::win::windowTextExact(w.get());
+        const std::wstring exact = tc::win::windowTextExact(w.get()).value_or(L"");
         EXPECT_LE(exact.size(), bytes.size() + 1);
         tc::titleStoppedOrPaused(tc::frmWinampText1(raw));
     }
@@ -215,25 +223,44 @@ TEST(HostileTitles, DoubleByteCodePageCutsAndStrayLeadBytes) {
 namespace {
 
 // A player whose thread has stopped answering messages must not hold the
-// host's thread: its title reads as empty once the wait is over.
-TEST(HungPlayer, ItsTitleReadsEmptyInsteadOfHoldingTheThread) {
+// host's thread; and since its title cannot be read, nothing is made of it:
+// not an empty title now and a change back when it recovers.
+TEST(HungPlayer, NoReadingNothingKeptAndTheThreadIsNotHeld) {
+    tc::test::wipeUserState();
+    ASSERT_EQ(tc::writeSetting(tc::keys::onOff, L"1"), S_OK);
+    const char* title = "12. Hung - Player - Winamp";
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HWND window = nullptr;
+    HWND titleWindow = nullptr;
     std::thread player([&] {
-        window = CreateWindowExA(0, "STATIC", "12. Hung - Player - Winamp", WS_POPUP, 0, 0, 10,
-                                 10, nullptr, nullptr, nullptr, nullptr);
+        // The second generation's shape: a main window, and a popup owned
+        // by the window that carries the title.
+        HWND main = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                    nullptr, nullptr);
+        titleWindow = CreateWindowExA(0, "STATIC", title, WS_POPUP, 0, 0, 10, 10, nullptr,
+                                      nullptr, nullptr, nullptr);
+        TitleWindow studio("studio");
+        TitleWindow popup("basewindow_rootwnd", titleWindow, WS_POPUP);
         SetEvent(ready);
         WaitForSingleObject(release, INFINITE); // hung: no messages read
-        DestroyWindow(window);
+        DestroyWindow(titleWindow);
+        DestroyWindow(main);
     });
     ASSERT_EQ(WaitForSingleObject(ready, 5000), WAIT_OBJECT_0);
-    EXPECT_NE(window, nullptr);
-    EXPECT_EQ(tc::win::windowTextExact(window), L"");
+    ASSERT_NE(titleWindow, nullptr);
+    EXPECT_EQ(tc::win::windowTextExact(titleWindow), std::nullopt);
+
+    tc::PlayerState& state = tc::playerState();
+    state.lastTitle3 = tc::fromAnsi(title, strlen(title));
+    state.nameChanged3 = L"1";
+    tc::pollWinamp(nullptr, WM_TIMER, 0, 0);
+    EXPECT_EQ(state.lastTitle3, tc::fromAnsi(title, strlen(title)));
+    EXPECT_EQ(state.nameChanged3, L"1");
     SetEvent(release);
     player.join();
     CloseHandle(ready);
     CloseHandle(release);
+    tc::test::wipeUserState();
 }
 
 } // namespace

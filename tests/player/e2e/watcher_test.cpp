@@ -165,8 +165,8 @@ TEST_F(WatcherTest, VeryLongAndVeryShortTitles) {
 
     player.setTitle(L"abc");
     EXPECT_EQ(expectSends(1), Sends({kPlaying}));
-    player.setTitle(L"Paused]"); // seven characters: not a paused player
-    EXPECT_EQ(expectSends(1), Sends({kPlaying}));
+    player.setTitle(L"Paused]"); // seven characters are enough to be paused
+    EXPECT_EQ(expectSends(3, 4500), Sends({kPlain, kPlaying, kPlain}));
     EXPECT_EQ(quietFor(1500), Sends{});
 }
 

@@ -57,10 +57,14 @@ TEST(PlayerTitle, StoppedOrPausedJustBeforeTheLastCharacter) {
     EXPECT_FALSE(titleStoppedOrPaused(L"3. A - B - Winamp"));
 }
 
-TEST(PlayerTitle, ShortTitlesAreNeitherStoppedNorPaused) {
+// Each test needs its word and one character after it: seven characters can
+// be paused, only eight can be stopped.
+TEST(PlayerTitle, ShortTitlesAreStoppedOrPausedOnlyWhenTheWordFits) {
     using tc::titleStoppedOrPaused;
-    for (const wchar_t* t : {L"", L"x", L"abc", L"Paused]", L"Stopped", L"Paused!", L"topped]"})
+    for (const wchar_t* t : {L"", L"x", L"abc", L"aused!", L"Stopped", L"topped]"})
         EXPECT_FALSE(titleStoppedOrPaused(t)) << "title '" << std::string(t, t + wcslen(t)) << "'";
+    EXPECT_TRUE(titleStoppedOrPaused(L"Paused!"));
+    EXPECT_TRUE(titleStoppedOrPaused(L"Paused]"));
 }
 
 TEST(PlayerTitle, Text1KeepsTheTextBeforeTheFirstNul) {
