@@ -25,7 +25,13 @@ std::wstring path() {
 void addRef() { InterlockedIncrement(&g_locks); }
 void release() { InterlockedDecrement(&g_locks); }
 long lockCount() { return g_locks; }
-void markBackgroundStarted() { g_background = true; }
+void markBackgroundStarted() {
+    if (g_background) return;
+    g_background = true;
+    HMODULE pinned = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCWSTR>(&markBackgroundStarted), &pinned);
+}
 bool backgroundStarted() { return g_background; }
 
 } // namespace tc::module

@@ -20,7 +20,10 @@ void release();
 long lockCount();
 
 // Set once the background work (timer, hidden forms, messenger events) was
-// brought up: nothing ever tears it down, so the DLL must stay loaded.
+// brought up: nothing ever tears it down, so the DLL must stay loaded. It
+// also pins the module, since a host may free the library or end COM
+// without asking DllCanUnloadNow, while the timer and the event sink still
+// point into our code.
 void markBackgroundStarted();
 bool backgroundStarted();
 

@@ -185,6 +185,12 @@ TEST_F(RegistrationTest, ClassObjectAndUnloadRules) {
     // The background work started with the first object is never torn down,
     // so the DLL must stay loaded even with no object left.
     EXPECT_EQ(canUnload(), S_FALSE);
+    // A host may free the library or end COM without asking: the timer and
+    // the messenger's events point into the DLL, so it stays all the same.
+    for (int i = 0; i < 8; ++i) FreeLibrary(dll);
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(GetModuleHandleW(L"tunecaster.dll"), dll);
+    pump(1200); // a tick of the timer runs in it
 }
 
 } // namespace
