@@ -2,6 +2,7 @@
 
 #include "MessengerApi_h.h"
 #include "messenger/frmSendText.h"
+#include "platform/Boundary.h"
 #include "platform/Handles.h"
 
 #include <new>
@@ -45,18 +46,20 @@ public:
     // ones, and window events the list could not take, all answer S_OK.
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                      EXCEPINFO*, UINT*) override {
-        if (id != kOnIMWindowCreated && id != kOnIMWindowDestroyed) return S_OK;
-        frmSendText* form = frmSendText::existing();
-        if (!form || !params || params->cArgs < 1 || !params->rgvarg) return S_OK;
-        // The window is the only argument; it may come by reference.
-        Variant window;
-        VARIANT* arg = &params->rgvarg[params->cArgs - 1];
-        if (FAILED(VariantChangeType(window.get(), arg, 0, VT_DISPATCH))) return S_OK;
-        IDispatch* pIMWindow = window.get()->pdispVal;
-        if (!pIMWindow) return S_OK;
-        if (id == kOnIMWindowCreated) form->oMessengerAPI_OnIMWindowCreated(pIMWindow);
-        else form->oMessengerAPI_OnIMWindowDestroyed(pIMWindow);
-        return S_OK;
+        return comBoundary([&] {
+            if (id != kOnIMWindowCreated && id != kOnIMWindowDestroyed) return S_OK;
+            frmSendText* form = frmSendText::existing();
+            if (!form || !params || params->cArgs < 1 || !params->rgvarg) return S_OK;
+            // The window is the only argument; it may come by reference.
+            Variant window;
+            VARIANT* arg = &params->rgvarg[params->cArgs - 1];
+            if (FAILED(VariantChangeType(window.get(), arg, 0, VT_DISPATCH))) return S_OK;
+            IDispatch* pIMWindow = window.get()->pdispVal;
+            if (!pIMWindow) return S_OK;
+            if (id == kOnIMWindowCreated) form->oMessengerAPI_OnIMWindowCreated(pIMWindow);
+            else form->oMessengerAPI_OnIMWindowDestroyed(pIMWindow);
+            return S_OK;
+        });
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "plugin/ClassFactory.h"
 
+#include "platform/Boundary.h"
 #include "player/modTimer.h"
 #include "plugin/Module.h"
 #include "plugin/PlayerPlugin.h"
@@ -24,13 +25,15 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return 1; }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        HRESULT hr = PlayerPlugin::create(iid, out);
-        if (FAILED(hr)) return hr;
-        runStartUpOnce();
-        return S_OK;
+        return comBoundary([&] {
+            if (!out) return E_POINTER;
+            *out = nullptr;
+            if (outer) return CLASS_E_NOAGGREGATION;
+            HRESULT hr = PlayerPlugin::create(iid, out);
+            if (FAILED(hr)) return hr;
+            runStartUpOnce();
+            return S_OK;
+        });
     }
 
     STDMETHODIMP LockServer(BOOL lock) override {

@@ -1,5 +1,6 @@
 #include "plugin/PlayerPlugin.h"
 
+#include "platform/Boundary.h"
 #include "platform/Handles.h"
 #include "plugin/Commands.h"
 
@@ -78,104 +79,124 @@ STDMETHODIMP PlayerPlugin::GetTypeInfoCount(UINT* count) {
 }
 
 STDMETHODIMP PlayerPlugin::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    if (!info) return E_POINTER;
-    *info = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
-    return playerPluginTypeInfo(info);
+    return comBoundary([&] {
+        if (!info) return E_POINTER;
+        *info = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        return playerPluginTypeInfo(info);
+    });
 }
 
 STDMETHODIMP PlayerPlugin::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                          DISPID* ids) {
-    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    if (!names || !ids) return E_POINTER;
-    ComPtr<ITypeInfo> info;
-    HRESULT hr = playerPluginTypeInfo(info.put());
-    if (FAILED(hr)) return hr;
-    return info->GetIDsOfNames(names, count, ids);
+    return comBoundary([&] {
+        if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        if (!names || !ids) return E_POINTER;
+        ComPtr<ITypeInfo> info;
+        HRESULT hr = playerPluginTypeInfo(info.put());
+        if (FAILED(hr)) return hr;
+        return info->GetIDsOfNames(names, count, ids);
+    });
 }
 
 STDMETHODIMP PlayerPlugin::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                   VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
-    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    // The type library's invoker dereferences the parameter block; a host
-    // that passes none gets the answer COM defines rather than a crash.
-    DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    if (!params) params = &none;
-    if ((params->cArgs && !params->rgvarg) || (params->cNamedArgs && !params->rgdispidNamedArgs) ||
-        params->cNamedArgs > params->cArgs)
-        return E_INVALIDARG;
-    ComPtr<ITypeInfo> info;
-    HRESULT hr = playerPluginTypeInfo(info.put());
-    if (FAILED(hr)) return hr;
-    return info->Invoke(static_cast<_PlayerPlugin*>(this), id, flags, params, result, excep,
-                        argErr);
+    return comBoundary([&] {
+        if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        // The type library's invoker dereferences the parameter block; a host
+        // that passes none gets the answer COM defines rather than a crash.
+        DISPPARAMS none = {nullptr, nullptr, 0, 0};
+        if (!params) params = &none;
+        if ((params->cArgs && !params->rgvarg) || (params->cNamedArgs && !params->rgdispidNamedArgs) ||
+            params->cNamedArgs > params->cArgs)
+            return E_INVALIDARG;
+        ComPtr<ITypeInfo> info;
+        HRESULT hr = playerPluginTypeInfo(info.put());
+        if (FAILED(hr)) return hr;
+        return info->Invoke(static_cast<_PlayerPlugin*>(this), id, flags, params, result, excep,
+                            argErr);
+    });
 }
 
 STDMETHODIMP PlayerPlugin::Initialize(LONG, BSTR, IDispatch*, VARIANT_BOOL* result) {
-    if (!result) return E_POINTER;
-    *result = VARIANT_TRUE;
-    return S_OK;
+    return comBoundary([&] {
+        if (!result) return E_POINTER;
+        *result = VARIANT_TRUE;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP PlayerPlugin::Uninitialize(VARIANT* result) {
-    if (!result) return E_POINTER;
-    VariantInit(result);
-    return S_OK;
+    return comBoundary([&] {
+        if (!result) return E_POINTER;
+        VariantInit(result);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP PlayerPlugin::GetPublishInfo(BSTR* sPluginName, LONG* nCommandCount,
                                           LONG* nTagCount, VARIANT_BOOL* result) {
-    if (!sPluginName || !nCommandCount || !nTagCount || !result) return E_POINTER;
-    HRESULT hr = assignBstr(sPluginName, kPluginName);
-    if (FAILED(hr)) return hr;
-    *nCommandCount = kCommandCount;
-    *nTagCount = kTagCount;
-    *result = VARIANT_TRUE;
-    return S_OK;
+    return comBoundary([&] {
+        if (!sPluginName || !nCommandCount || !nTagCount || !result) return E_POINTER;
+        HRESULT hr = assignBstr(sPluginName, kPluginName);
+        if (FAILED(hr)) return hr;
+        *nCommandCount = kCommandCount;
+        *nTagCount = kTagCount;
+        *result = VARIANT_TRUE;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP PlayerPlugin::GetPublishCommandInfo(LONG nCommandIdx, BSTR* sName, BSTR* sValue,
                                                  BSTR* sHelp, VARIANT* result) {
-    if (!sName || !sValue || !sHelp || !result) return E_POINTER;
-    // Allocate both texts before touching either slot, so a failure leaves
-    // the caller's strings as they were.
-    if (const CommandInfo* cmd = commandAt(nCommandIdx)) {
-        Bstr name(cmd->name), value(cmd->value);
-        if (!name.get() || !value.get()) return E_OUTOFMEMORY;
-        SysFreeString(*sName);
-        *sName = name.detach();
-        SysFreeString(*sValue);
-        *sValue = value.detach();
-    }
-    VariantInit(result);
-    return S_OK;
+    return comBoundary([&] {
+        if (!sName || !sValue || !sHelp || !result) return E_POINTER;
+        // Allocate both texts before touching either slot, so a failure leaves
+        // the caller's strings as they were.
+        if (const CommandInfo* cmd = commandAt(nCommandIdx)) {
+            Bstr name(cmd->name), value(cmd->value);
+            if (!name.get() || !value.get()) return E_OUTOFMEMORY;
+            SysFreeString(*sName);
+            *sName = name.detach();
+            SysFreeString(*sValue);
+            *sValue = value.detach();
+        }
+        VariantInit(result);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP PlayerPlugin::ParseCommand(BSTR sCommand, BSTR, IDispatch*, BSTR* sResult,
                                         VARIANT_BOOL* result) {
-    if (!sResult || !result) return E_POINTER;
-    *result = VARIANT_FALSE;
-    CommandOutcome outcome = runCommand(Bstr::toString(sCommand));
-    if (FAILED(outcome.hr)) return outcome.hr;
-    if (outcome.clearResult) {
-        HRESULT hr = assignBstr(sResult, L"");
-        if (FAILED(hr)) return hr;
-    }
-    *result = outcome.handled ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
+    return comBoundary([&] {
+        if (!sResult || !result) return E_POINTER;
+        *result = VARIANT_FALSE;
+        CommandOutcome outcome = runCommand(Bstr::toString(sCommand));
+        if (FAILED(outcome.hr)) return outcome.hr;
+        if (outcome.clearResult) {
+            HRESULT hr = assignBstr(sResult, L"");
+            if (FAILED(hr)) return hr;
+        }
+        *result = outcome.handled ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP PlayerPlugin::ParseTag(BSTR, IDispatch*, BSTR* sResult, VARIANT_BOOL* result) {
-    if (!sResult || !result) return E_POINTER;
-    *result = VARIANT_FALSE;
-    return S_OK;
+    return comBoundary([&] {
+        if (!sResult || !result) return E_POINTER;
+        *result = VARIANT_FALSE;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP PlayerPlugin::ReceiveNotify(BSTR, BSTR, IDispatch*, BSTR* sTextToSend,
                                          VARIANT_BOOL* result) {
-    if (!sTextToSend || !result) return E_POINTER;
-    *result = VARIANT_FALSE;
-    return S_OK;
+    return comBoundary([&] {
+        if (!sTextToSend || !result) return E_POINTER;
+        *result = VARIANT_FALSE;
+        return S_OK;
+    });
 }
 
 } // namespace tc

@@ -4,6 +4,7 @@
 #include "plugin/Commands.h"
 #include "plugin/Module.h"
 #include "plugin/version.h"
+#include "platform/Boundary.h"
 #include "ui/FormIds.h"
 #include "ui/FormKit.h"
 #include "ui/SysInfo.h"
@@ -158,7 +159,7 @@ void load(HWND form) {
     SetDlgItemTextW(form, LblTitle, kPluginName);
 }
 
-LRESULT CALLBACK aboutProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT aboutMessage(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* state = formState<AboutForm>(form, msg, lParam);
     switch (msg) {
     case WM_ERASEBKGND:
@@ -235,6 +236,11 @@ LRESULT CALLBACK aboutProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefWindowProcW(form, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK aboutProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return windowBoundary(form, msg, wParam, lParam,
+                          [&] { return aboutMessage(form, msg, wParam, lParam); });
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "ui/frmOptions.h"
 
 #include "settings/SettingsStore.h"
+#include "platform/Boundary.h"
 #include "ui/FormIds.h"
 #include "ui/FormKit.h"
 #include "ui/resource.h"
@@ -136,7 +137,7 @@ bool build(HWND form, OptionsForm& state) {
     return true;
 }
 
-LRESULT CALLBACK optionsProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT optionsMessage(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* state = formState<OptionsForm>(form, msg, lParam);
     switch (msg) {
     case WM_ERASEBKGND:
@@ -179,6 +180,11 @@ LRESULT CALLBACK optionsProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) 
         break;
     }
     return DefWindowProcW(form, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK optionsProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return windowBoundary(form, msg, wParam, lParam,
+                          [&] { return optionsMessage(form, msg, wParam, lParam); });
 }
 
 } // namespace
