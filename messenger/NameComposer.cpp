@@ -30,22 +30,36 @@ std::wstring nowPlayingCommand(const std::wstring& name, const std::wstring& tag
 
 std::wstring plainCommand(const std::wstring& name) { return kNameCommand + name; }
 
-void composeNowPlaying(const Sources& in, std::wstring& staged) {
+bool composeNowPlaying(const Sources& in, std::wstring& staged) {
+    bool composed = false;
     if (flagOn(in, keys::CurrentName)) {
         std::wstring tag;
-        if (std::optional<std::wstring> base = currentBase(in, tag))
+        if (std::optional<std::wstring> base = currentBase(in, tag)) {
             staged = nowPlayingCommand(*base, tag);
+            composed = true;
+        }
     }
-    if (flagOn(in, keys::CustomName))
+    if (flagOn(in, keys::CustomName)) {
         staged = nowPlayingCommand(in.setting(keys::CustomNamePl), in.setting(keys::CustomTagPl));
+        composed = true;
+    }
+    return composed;
 }
 
-void composePlain(const Sources& in, std::wstring& staged) {
+bool composePlain(const Sources& in, std::wstring& staged) {
+    bool composed = false;
     if (flagOn(in, keys::CurrentName)) {
         std::wstring tag;
-        if (std::optional<std::wstring> base = currentBase(in, tag)) staged = plainCommand(*base);
+        if (std::optional<std::wstring> base = currentBase(in, tag)) {
+            staged = plainCommand(*base);
+            composed = true;
+        }
     }
-    if (flagOn(in, keys::CustomName)) staged = plainCommand(in.setting(keys::CustomNameNotPl));
+    if (flagOn(in, keys::CustomName)) {
+        staged = plainCommand(in.setting(keys::CustomNameNotPl));
+        composed = true;
+    }
+    return composed;
 }
 
 } // namespace tc::composer

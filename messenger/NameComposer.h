@@ -31,8 +31,9 @@ struct Sources {
 
 // Stage the command into `staged`: the current-name form first when its flag
 // is on, then the custom form, which wins when both are on. A form whose
-// inputs cannot be had leaves `staged` as it was.
-void composeNowPlaying(const Sources& in, std::wstring& staged);
-void composePlain(const Sources& in, std::wstring& staged);
+// inputs cannot be had leaves `staged` as it was. True when this call staged
+// a command; false means there is nothing new to send.
+bool composeNowPlaying(const Sources& in, std::wstring& staged);
+bool composePlain(const Sources& in, std::wstring& staged);
 
 } // namespace tc::composer

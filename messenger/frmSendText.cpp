@@ -4,9 +4,11 @@
 #include "messenger/MessengerAccess.h"
 #include "messenger/NameComposer.h"
 #include "platform/Win32.h"
+#include "settings/QuickTextSlot.h"
 #include "settings/SettingsStore.h"
 #include "settings/modReg.h"
 
+#include <algorithm>
 #include <new>
 
 namespace tc {
@@ -31,6 +33,22 @@ HRESULT signin(std::wstring& out) {
     return messenger::signinName(m.get(), out);
 }
 
+// The slot of the user signed in now; nothing when the sign-in name cannot
+// be read or cannot name a slot.
+std::optional<std::wstring> currentSlot() {
+    std::wstring name;
+    if (FAILED(signin(name))) return std::nullopt;
+    return quickText::slotPath(name);
+}
+
+// The same, for writing: the user's own content of the slot is saved first,
+// the first time, and a slot whose content could not be saved is not written.
+std::optional<std::wstring> writableSlot() {
+    std::wstring name;
+    if (FAILED(signin(name)) || !quickText::keepOriginal(name)) return std::nullopt;
+    return quickText::slotPath(name);
+}
+
 composer::Sources composerSources() {
     composer::Sources in;
     in.setting = [](const wchar_t* key) { return readSetting(key); };
@@ -45,17 +63,23 @@ HWND asWindow(LONG handle) { return reinterpret_cast<HWND>(static_cast<LONG_PTR>
 
 // Asks for the window to come to the front until it is there or the bound
 // has passed. Another application may hold the foreground for as long as it
-// likes, so the loop cannot wait for it forever. True only when the window
-// was seen in front; a window whose handle cannot be read is never.
+// likes, so the loop cannot wait for it forever, and it sleeps between
+// attempts, ever longer, so that waiting costs next to no processor time.
+// It dispatches no messages. True only when the window was seen in front; a
+// window whose handle cannot be read is never.
 bool bringToFront(IMessengerConversationWnd* w) {
     const DWORD start = GetTickCount();
+    DWORD pause = 1;
     for (;;) {
         LONG handle = 0;
         if (SUCCEEDED(messenger::windowHandle(w, handle))) SetForegroundWindow(asWindow(handle));
         HWND front = GetForegroundWindow();
         if (FAILED(messenger::windowHandle(w, handle))) return false;
         if (front == asWindow(handle)) return true;
-        if (GetTickCount() - start >= kBringToFrontMilliseconds) return false;
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= kBringToFrontMilliseconds) return false;
+        Sleep(std::min(pause, kBringToFrontMilliseconds - spent));
+        pause = std::min<DWORD>(pause * 2, kBringToFrontLongestPause);
     }
 }
 
@@ -73,11 +97,25 @@ void hide(IMessengerConversationWnd* w) {
     if (SUCCEEDED(messenger::windowHandle(w, handle))) ShowWindow(asWindow(handle), SW_HIDE);
 }
 
-} // namespace
-
-std::wstring quickTextSlotPath(const std::wstring& signinName) {
-    return L"Software\\Venmoor\\Kestrix2\\" + signinName + L"\\Preferences\\QuickTexts\\QuickText09";
+// Bringing the debug conversation to the front made it the active window,
+// and hiding it does not change that when it was hidden already: the user's
+// next keys would go into an invisible conversation. The window that was in
+// front before the delivery gets the front back; when there was none (or it
+// has gone), the front goes to the desktop.
+void handBackTheFront(HWND before, IMessengerConversationWnd* w) {
+    LONG handle = 0;
+    const HWND debug = SUCCEEDED(messenger::windowHandle(w, handle)) ? asWindow(handle) : nullptr;
+    if (before && before != debug && IsWindow(before)) {
+        SetForegroundWindow(before);
+        return;
+    }
+    if (debug && GetForegroundWindow() == debug) {
+        HWND desktop = GetShellWindow();
+        SetForegroundWindow(desktop ? desktop : GetDesktopWindow());
+    }
 }
+
+} // namespace
 
 HRESULT queryMessenger(ComPtr<::IMessenger>& out) {
     // Held until the process ends, never released at exit.
@@ -123,16 +161,20 @@ HRESULT frmSendText::load() {
     return S_OK;
 }
 
+// A call that composed nothing sends nothing: the slot and the keys would
+// only repeat the previous command, whatever the player did since.
 void frmSendText::changeName() {
     const composer::Sources in = composerSources();
-    step([&] { composer::composeNowPlaying(in, Text2); });
-    step([&] { deliverQuickText(); });
+    bool composed = false;
+    step([&] { composed = composer::composeNowPlaying(in, Text2); });
+    if (composed) step([&] { deliverQuickText(); });
 }
 
 void frmSendText::changeNameBack() {
     const composer::Sources in = composerSources();
-    step([&] { composer::composePlain(in, Text2); });
-    step([&] { deliverQuickText(); });
+    bool composed = false;
+    step([&] { composed = composer::composePlain(in, Text2); });
+    if (composed) step([&] { deliverQuickText(); });
 }
 
 void frmSendText::deliverQuickText() {
@@ -140,31 +182,34 @@ void frmSendText::deliverQuickText() {
     // pressing the hot key would send whatever the slot held before.
     if (Text2.empty()) return;
 
-    std::wstring name;
     bool readAutoSend = false;
     LONG autoSend = 0;
     step([&] {
-        if (FAILED(signin(name))) return;
-        autoSend = modReg::ReadRegDword(HKEY_CURRENT_USER, quickTextSlotPath(name), L"AutoSend");
+        const std::optional<std::wstring> slot = currentSlot();
+        if (!slot) return;
+        autoSend = modReg::ReadRegDword(HKEY_CURRENT_USER, *slot, L"AutoSend");
         readAutoSend = true;
     });
     if (readAutoSend && autoSend == 0) {
         step([&] {
-            if (FAILED(signin(name))) return;
-            modReg::WriteRegDword(HKEY_CURRENT_USER, quickTextSlotPath(name), L"AutoSend", 1);
+            if (const std::optional<std::wstring> slot = writableSlot())
+                modReg::WriteRegDword(HKEY_CURRENT_USER, *slot, L"AutoSend", 1);
         });
     }
     bool slotWritten = false;
     step([&] {
-        if (FAILED(signin(name))) return;
-        modReg::WriteRegString(HKEY_CURRENT_USER, quickTextSlotPath(name), L"Message", Text2);
-        slotWritten = true;
+        if (const std::optional<std::wstring> slot = writableSlot())
+            slotWritten = modReg::WriteRegString(HKEY_CURRENT_USER, *slot, L"Message", Text2);
     });
-    // Without the sign-in name the slot could not be written; the hot key
-    // would send whatever it held before, maybe another user's old command.
+    // The hot key sends whatever the slot holds: unless this delivery put
+    // its command there, that is an old text, maybe the user's own.
     if (!slotWritten) return;
 
-    step([&] { Text3 = win::className(GetForegroundWindow(), kClassNameLimit); });
+    HWND before = nullptr;
+    step([&] {
+        before = GetForegroundWindow();
+        Text3 = win::className(before, kClassNameLimit);
+    });
     if (Text3 == kConversationClass) {
         // The user's own conversation stays in front and reads the keys itself,
         // but now: the add-on takes the slot's text when it handles them, and
@@ -192,6 +237,7 @@ void frmSendText::deliverQuickText() {
         const DWORD start = GetTickCount();
         if (bringToFront(w.get())) sendKeysAndWait(start);
         hide(w.get());
+        handBackTheFront(before, w.get());
         return;
     }
 
@@ -201,6 +247,7 @@ void frmSendText::deliverQuickText() {
         return;
     bringToFront(opened.get());
     hide(opened.get());
+    handBackTheFront(before, opened.get());
 }
 
 void frmSendText::oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) {

@@ -56,12 +56,11 @@ inline constexpr const wchar_t* kConversationClass = L"IMWindowClass";
 inline constexpr int kClassNameLimit = 250;
 // How long a delivery keeps asking for its window to come to the front.
 inline constexpr DWORD kBringToFrontMilliseconds = 300;
+// The longest sleep between two attempts to bring a window to the front.
+inline constexpr DWORD kBringToFrontLongestPause = 50;
 // The most a delivery holds the host's thread waiting on the window system:
 // bringing its window to the front and then letting its keystroke be read
 // share this one budget.
 inline constexpr DWORD kDeliveryWaitMilliseconds = 450;
-
-// The add-on's quick-text slot 09 of a sign-in name, under HKEY_CURRENT_USER.
-std::wstring quickTextSlotPath(const std::wstring& signinName);
 
 } // namespace tc

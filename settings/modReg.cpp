@@ -6,10 +6,10 @@
 
 namespace tc::modReg {
 
-void WriteRegString(HKEY root, const std::wstring& path, const std::wstring& name,
+bool WriteRegString(HKEY root, const std::wstring& path, const std::wstring& name,
                     const std::wstring& text) {
     RegKey key = reg::create(root, path, KEY_SET_VALUE);
-    reg::setString(key.get(), name, text);
+    return reg::setString(key.get(), name, text) == ERROR_SUCCESS;
 }
 
 LONG ReadRegDword(HKEY root, const std::wstring& path, const std::wstring& name) {
@@ -23,9 +23,9 @@ LONG ReadRegDword(HKEY root, const std::wstring& path, const std::wstring& name)
     return value;
 }
 
-void WriteRegDword(HKEY root, const std::wstring& path, const std::wstring& name, LONG value) {
+bool WriteRegDword(HKEY root, const std::wstring& path, const std::wstring& name, LONG value) {
     RegKey key = reg::create(root, path, KEY_SET_VALUE);
-    reg::setDword(key.get(), name, static_cast<DWORD>(value));
+    return reg::setDword(key.get(), name, static_cast<DWORD>(value)) == ERROR_SUCCESS;
 }
 
 } // namespace tc::modReg

@@ -34,6 +34,7 @@ struct ConversationRecord {
     LONG reportedHandle = 0;
     bool refuseForeground = false;
     int hotKeys = 0;
+    int activations = 0;
 };
 
 struct Sink {
@@ -472,7 +473,8 @@ LRESULT CALLBACK conversationProc(HWND window, UINT message, WPARAM wParam, LPAR
         break;
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE) {
-            const ConversationRecord* r = find(window);
+            ConversationRecord* r = find(window);
+            if (r) ++r->activations;
             if (r && r->refuseForeground) {
                 SetForegroundWindow(decoyWindow());
                 return 0;
@@ -803,7 +805,8 @@ void SimMessenger::closeAll() {
 std::vector<Conversation> SimMessenger::conversations() const {
     std::vector<Conversation> out;
     for (const ConversationRecord& r : state().conversations)
-        out.push_back({r.window, r.contact, IsWindowVisible(r.window) != FALSE, r.hotKeys});
+        out.push_back({r.window, r.contact, IsWindowVisible(r.window) != FALSE, r.hotKeys,
+                       r.activations});
     return out;
 }
 

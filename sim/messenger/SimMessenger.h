@@ -41,6 +41,7 @@ struct Conversation {
     std::wstring contact;
     bool visible = false;
     int hotKeys = 0;                // Alt+0 presses received, sent or not
+    int activations = 0;            // times it was made the active window
 };
 
 class SimMessenger {

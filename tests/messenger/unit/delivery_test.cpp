@@ -1,5 +1,8 @@
 // The name command delivered through quick text 09 and Alt+0, against the
 // messenger and add-on stand-in.
+#include "platform/Registry.h"
+#include "platform/Win32.h"
+#include "settings/QuickTextSlot.h"
 #include "tests/messenger/unit/MessengerFixture.h"
 
 namespace {
@@ -107,6 +110,34 @@ TEST_F(Delivery, FirstDeliveryOpensDebugHiddenAndLaterOnesSendThroughIt) {
     EXPECT_EQ(conversationsWith(kDebug).size(), 1u);
 }
 
+// The debug conversation is hidden but was made the active window to take
+// the keys: the window that was in front before gets the front, and the
+// keyboard, back; the user's own conversation does not get it instead.
+TEST_F(Delivery, TheFrontGoesBackToTheWindowThatHadItBefore) {
+    HWND user = sim().openConversation(L"bob@example.com");
+    HWND front = frontWindow();
+    form().changeName(); // opens the debug conversation
+    auto debug = conversationsWith(kDebug);
+    ASSERT_EQ(debug.size(), 1u);
+    EXPECT_EQ(GetForegroundWindow(), front);
+    form().changeName(); // through it, now that it is listed
+    ASSERT_TRUE(sim().waitForSend(0, 3000));
+    EXPECT_EQ(sim().timeline()[0].window, debug[0].window);
+    EXPECT_EQ(GetForegroundWindow(), front);
+    EXPECT_EQ(GetFocus(), front);
+    EXPECT_EQ(hotKeysOf(user), 0);
+
+    // Nothing in front any more: the hidden conversation still gives the
+    // front away.
+    sim().closeConversation(user);
+    DestroyWindow(front);
+    ASSERT_NE(tc::win::className(GetForegroundWindow(), 250), L"IMWindowClass");
+    form().changeNameBack();
+    ASSERT_TRUE(sim().waitForSend(1, 3000));
+    EXPECT_NE(GetForegroundWindow(), debug[0].window);
+    EXPECT_NE(GetActiveWindow(), debug[0].window);
+}
+
 TEST_F(Delivery, KeysForTheDebugConversationNeverReachTheUsersConversation) {
     HWND debug = hiddenDebugConversation();
     HWND user = sim().openConversation(L"bob@example.com");
@@ -179,19 +210,25 @@ TEST_F(Delivery, AutoSendIsMadeNonZeroAndOtherwiseLeftAlone) {
     }
 }
 
+// The wait for the front is bounded and sleeps between its attempts: a
+// busy loop would ask thousands of times within the bound.
 TEST_F(Delivery, WindowThatNeverComesToTheFrontGetsNoKeysAndTheCallReturns) {
     HWND debug = hiddenDebugConversation();
     sim().setRefuseForeground(debug, true);
     HWND front = frontWindow();
     const DWORD start = GetTickCount();
     form().changeName();
-    EXPECT_LT(GetTickCount() - start, 3000u);
+    EXPECT_LT(GetTickCount() - start, 3000u) << "hang guard";
     tc::test::pump(300);
     EXPECT_EQ(sim().hotKeyCount(), 0);
     EXPECT_EQ(sim().strayHotKeys(), 0);
     EXPECT_EQ(sim().sendCount(), 0u);
     EXPECT_FALSE(visible(debug));
-    EXPECT_NE(GetForegroundWindow(), front);  // the previous front window is not brought back
+    EXPECT_EQ(GetForegroundWindow(), front);
+    for (const tc::sim::Conversation& c : sim().conversations())
+        if (c.window == debug) {
+            EXPECT_LT(c.activations, 50) << "attempts to bring it to the front";
+        }
 
     // Opening a new one that refuses the front ends just as well.
     sim().closeConversation(debug);
@@ -199,13 +236,15 @@ TEST_F(Delivery, WindowThatNeverComesToTheFrontGetsNoKeysAndTheCallReturns) {
     frontWindow();
     const DWORD again = GetTickCount();
     form().changeName();
-    EXPECT_LT(GetTickCount() - again, 3000u);
+    EXPECT_LT(GetTickCount() - again, 3000u) << "hang guard";
     auto opened = conversationsWith(kDebug);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_FALSE(visible(opened[0].window));
 }
 
-TEST_F(Delivery, WithoutTheSigninNameTheSlotIsLeftAndNoKeyIsPressed) {
+// The hot key sends whatever the slot holds: with no command of this
+// delivery in it, that is an old text, maybe the user's own.
+TEST_F(Delivery, NoKeyUnlessThisDeliveryWroteTheSlot) {
     sim().openConversation(L"bob@example.com");
     form().changeName();
     ASSERT_TRUE(sim().waitForSend(0, 3000));
@@ -214,10 +253,30 @@ TEST_F(Delivery, WithoutTheSigninNameTheSlotIsLeftAndNoKeyIsPressed) {
     sim().setSignedIn(false);
     form().changeNameBack();
     EXPECT_EQ(form().Text2, kPlaying);  // the friendly name could not be read either
+    sim().setSignedIn(true);
+    // Sign-in names that cannot name the slot: the key cannot be made, or
+    // would lead elsewhere in the registry.
+    for (const std::wstring& name :
+         {std::wstring(300, L'a') + L"@example.com", std::wstring(L"ann@example.com\0x", 17),
+          std::wstring(L"..\\..\\Dorvin's Tunecaster"), std::wstring(L"..")}) {
+        sim().setSigninName(name);
+        form().changeNameBack();
+    }
+    // The user's own slot content cannot be saved first (a key the registry
+    // keeps volatile takes no lasting copies).
+    sim().setSigninName(L"ann@example.com");
+    RegDeleteTreeW(HKEY_CURRENT_USER, tc::quickText::kSavedSlotsPath);
+    tc::RegKey saved;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, tc::quickText::kSavedSlotsPath, 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, saved.put(), nullptr),
+              ERROR_SUCCESS);
+    form().changeNameBack();
     tc::test::pump(400);
     EXPECT_EQ(slotMessage(), L"/name Someone else");
     EXPECT_EQ(sim().hotKeyCount(), 1);
     EXPECT_EQ(sim().instantMessageCalls(), 0);
+    tc::RegKey kestrix = tc::reg::open(HKEY_CURRENT_USER, L"Software\\Venmoor\\Kestrix2");
+    EXPECT_EQ(tc::reg::subkeyNames(kestrix.get()), std::vector<std::wstring>{L"ann@example.com"});
 }
 
 TEST_F(Delivery, NothingComposedYetMeansNothingWrittenAndNoKeys) {
@@ -234,14 +293,37 @@ TEST_F(Delivery, NothingComposedYetMeansNothingWrittenAndNoKeys) {
     EXPECT_EQ(sim().hotKeyCount(), 0);
 }
 
-TEST_F(Delivery, FailedCompositionSendsThePreviousCommandAgain) {
+// A call that composed nothing has nothing new to say: it does not send the
+// previous command again.
+TEST_F(Delivery, ACallThatComposesNothingSendsNothing) {
     sim().openConversation(L"bob@example.com");
     form().changeName();
     ASSERT_TRUE(sim().waitForSend(0, 3000));
     sim().setFriendlyName(L"");
     form().changeNameBack();
+    ASSERT_EQ(tc::writeSetting(tc::keys::CurrentName, L"0"), S_OK);
+    sim().setFriendlyName(L"Ann");
+    form().changeNameBack();
+    tc::test::pump(400);
+    EXPECT_EQ(form().Text2, kPlaying);
+    EXPECT_EQ(sim().hotKeyCount(), 1);
+    EXPECT_EQ(sim().sendCount(), 1u);
+}
+
+// The slot's content before the plug-in first wrote it is kept, once, and
+// the copy gives it back exactly.
+TEST_F(Delivery, TheUsersOwnQuickTextIsKeptAndGivenBack) {
+    putSlot(L"see you at 8", 0);
+    sim().openConversation(L"bob@example.com");
+    form().changeName();
+    ASSERT_TRUE(sim().waitForSend(0, 3000));
+    form().changeNameBack();
     ASSERT_TRUE(sim().waitForSend(1, 3000));
-    EXPECT_EQ(sim().timeline()[1].text, kPlaying);
+    EXPECT_EQ(slotMessage(), kPlain);
+    EXPECT_EQ(tc::quickText::giveBackAll(), S_OK);
+    EXPECT_EQ(slotMessage(), L"see you at 8");
+    EXPECT_EQ(readDword(kSlot, L"AutoSend"), 0);
+    EXPECT_FALSE(tc::test::keyExists(HKEY_CURRENT_USER, tc::quickText::kSavedSlotsPath));
 }
 
 TEST_F(Delivery, NamesOutsideTheAnsiCodePageComeBackUnchanged) {
