@@ -2,7 +2,7 @@
 
 #include "platform/Boundary.h"
 #include "player/modTimer.h"
-#include "plugin/Module.h"
+#include "plugin/Server.h"
 #include "plugin/PlayerPlugin.h"
 
 namespace tc {
@@ -37,8 +37,8 @@ public:
     }
 
     STDMETHODIMP LockServer(BOOL lock) override {
-        if (lock) module::addRef();
-        else module::release();
+        if (lock) server::addRef();
+        else server::release();
         return S_OK;
     }
 
@@ -49,7 +49,7 @@ private:
         done = true;
         // A step that fails leaves the background work as far as it got; the
         // object is still handed out and its commands still work.
-        module::markBackgroundStarted();
+        server::markBackgroundStarted();
         startUp();
     }
 };
@@ -60,6 +60,6 @@ PlayerPluginFactory g_factory;
 
 HRESULT getPlayerPluginFactory(REFIID iid, void** out) { return g_factory.QueryInterface(iid, out); }
 
-bool canUnloadNow() { return !module::backgroundStarted() && module::lockCount() == 0; }
+bool canUnloadNow() { return !server::backgroundStarted() && server::lockCount() == 0; }
 
 } // namespace tc

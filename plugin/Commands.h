@@ -6,8 +6,6 @@
 
 namespace tc {
 
-inline constexpr const wchar_t* kPluginName = L"Tunecaster";
-
 struct CommandInfo {
     const wchar_t* name;  // published name
     const wchar_t* value; // command word without its slash

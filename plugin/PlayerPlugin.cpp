@@ -2,6 +2,8 @@
 
 #include "platform/Boundary.h"
 #include "platform/Handles.h"
+#include "platform/Module.h"
+#include "platform/Product.h"
 #include "plugin/Commands.h"
 
 #include <new>
@@ -138,7 +140,7 @@ STDMETHODIMP PlayerPlugin::GetPublishInfo(BSTR* sPluginName, LONG* nCommandCount
                                           LONG* nTagCount, VARIANT_BOOL* result) {
     return comBoundary([&] {
         if (!sPluginName || !nCommandCount || !nTagCount || !result) return E_POINTER;
-        HRESULT hr = assignBstr(sPluginName, kPluginName);
+        HRESULT hr = assignBstr(sPluginName, product::kName);
         if (FAILED(hr)) return hr;
         *nCommandCount = kCommandCount;
         *nTagCount = kTagCount;

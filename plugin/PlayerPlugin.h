@@ -3,7 +3,7 @@
 // acts on is process-wide.
 #include "PlayerPlugin_h.h"
 #include "platform/ComPtr.h"
-#include "plugin/Module.h"
+#include "plugin/Server.h"
 
 namespace tc {
 
@@ -44,7 +44,7 @@ private:
     ~PlayerPlugin() = default;
 
     LONG refs_ = 1;
-    module::Ref moduleRef_;
+    server::Ref serverRef_;
 };
 
 // The type information of _PlayerPlugin, loaded once from the module's

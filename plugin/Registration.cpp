@@ -3,7 +3,8 @@
 #include "PlayerPlugin_h.h"
 #include <olectl.h>
 #include "platform/Registry.h"
-#include "plugin/Module.h"
+#include "platform/Module.h"
+#include "platform/Product.h"
 
 #include <string>
 #include <vector>
@@ -28,24 +29,24 @@ struct Entry {
 std::vector<Entry> entries(const std::wstring& dllPath) {
     const std::wstring clsid = L"CLSID\\" + guidText(CLSID_PlayerPlugin);
     const std::wstring libid = guidText(LIBID_Tunecaster);
-    const std::wstring lib = L"TypeLib\\" + libid + L"\\1.0";
+    const std::wstring lib = L"TypeLib\\" + libid + L"\\" + product::kTypeLibVersion;
     const std::wstring itf = L"Interface\\" + guidText(IID__PlayerPlugin);
     const std::wstring oleMarshaler = L"{00020424-0000-0000-C000-000000000046}";
     std::wstring dir = dllPath.substr(0, dllPath.find_last_of(L'\\') + 1);
     return {
-        {clsid, L"", L"Tunecaster PlayerPlugin"},
+        {clsid, L"", product::kClassDescription},
         {clsid + L"\\InprocServer32", L"", dllPath},
         {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {clsid + L"\\ProgID", L"", kProgIdVersioned},
-        {clsid + L"\\VersionIndependentProgID", L"", kProgId},
+        {clsid + L"\\ProgID", L"", product::kProgIdVersioned},
+        {clsid + L"\\VersionIndependentProgID", L"", product::kProgId},
         {clsid + L"\\TypeLib", L"", libid},
-        {clsid + L"\\Version", L"", L"1.0"},
-        {kProgId, L"", L"Tunecaster PlayerPlugin"},
-        {std::wstring(kProgId) + L"\\CLSID", L"", guidText(CLSID_PlayerPlugin)},
-        {std::wstring(kProgId) + L"\\CurVer", L"", kProgIdVersioned},
-        {kProgIdVersioned, L"", L"Tunecaster PlayerPlugin"},
-        {std::wstring(kProgIdVersioned) + L"\\CLSID", L"", guidText(CLSID_PlayerPlugin)},
-        {lib, L"", L"Tunecaster"},
+        {clsid + L"\\Version", L"", product::kTypeLibVersion},
+        {product::kProgId, L"", product::kClassDescription},
+        {std::wstring(product::kProgId) + L"\\CLSID", L"", guidText(CLSID_PlayerPlugin)},
+        {std::wstring(product::kProgId) + L"\\CurVer", L"", product::kProgIdVersioned},
+        {product::kProgIdVersioned, L"", product::kClassDescription},
+        {std::wstring(product::kProgIdVersioned) + L"\\CLSID", L"", guidText(CLSID_PlayerPlugin)},
+        {lib, L"", product::kName},
         {lib + L"\\FLAGS", L"", L"0"},
         {lib + L"\\HELPDIR", L"", dir},
         {lib + L"\\0\\win32", L"", dllPath},
@@ -53,7 +54,7 @@ std::vector<Entry> entries(const std::wstring& dllPath) {
         {itf + L"\\ProxyStubClsid", L"", oleMarshaler},
         {itf + L"\\ProxyStubClsid32", L"", oleMarshaler},
         {itf + L"\\TypeLib", L"", libid},
-        {itf + L"\\TypeLib", L"Version", L"1.0"},
+        {itf + L"\\TypeLib", L"Version", product::kTypeLibVersion},
     };
 }
 
@@ -61,8 +62,8 @@ std::vector<Entry> entries(const std::wstring& dllPath) {
 std::vector<std::wstring> ownedTrees() {
     return {
         L"CLSID\\" + guidText(CLSID_PlayerPlugin),
-        kProgId,
-        kProgIdVersioned,
+        product::kProgId,
+        product::kProgIdVersioned,
         L"TypeLib\\" + guidText(LIBID_Tunecaster),
         L"Interface\\" + guidText(IID__PlayerPlugin),
     };

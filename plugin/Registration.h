@@ -7,9 +7,6 @@
 
 namespace tc {
 
-inline constexpr const wchar_t* kProgId = L"Tunecaster.PlayerPlugin";
-inline constexpr const wchar_t* kProgIdVersioned = L"Tunecaster.PlayerPlugin.1";
-
 enum class Scope { Machine, User };
 
 HRESULT registerServer(Scope scope);

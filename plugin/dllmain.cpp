@@ -5,7 +5,7 @@
 
 #include "PlayerPlugin_h.h"
 #include "plugin/ClassFactory.h"
-#include "plugin/Module.h"
+#include "platform/Module.h"
 #include "plugin/Registration.h"
 
 #include <cwchar>

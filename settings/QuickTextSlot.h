@@ -2,6 +2,8 @@
 // The add-on's quick-text slot 09, which the plug-in takes over to change the
 // display name, and the copy of what the user kept there before, so that the
 // uninstaller can give it back.
+#include "platform/Product.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -11,7 +13,7 @@ namespace tc::quickText {
 
 // Where the copies live: one subkey per sign-in name under the plug-in's own
 // key in HKEY_CURRENT_USER.
-inline constexpr const wchar_t* kSavedSlotsPath = L"Software\\Dorvin's Tunecaster\\SavedQuickText09";
+inline constexpr const wchar_t* kSavedSlotsPath = TC_WIDEN(TC_SETTINGS_KEY) L"\\SavedQuickText09";
 
 // The slot of a sign-in name under HKEY_CURRENT_USER. The name comes from
 // the messenger and is not trusted: unless it can be one registry key name

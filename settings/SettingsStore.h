@@ -2,6 +2,8 @@
 // The plug-in's per-user settings: seven text values under
 // HKEY_CURRENT_USER\Software\Dorvin's Tunecaster\Data. Nothing is cached;
 // every reader asks at the moment it needs a value.
+#include "platform/Product.h"
+
 #include <windows.h>
 
 #include <string>
@@ -18,8 +20,8 @@ inline constexpr const wchar_t* CustomNamePl = L"CustomNamePl";
 inline constexpr const wchar_t* CustomTagPl = L"CustomTagPl";
 } // namespace keys
 
-inline constexpr const wchar_t* kSettingsPath = L"Software\\Dorvin's Tunecaster\\Data";
-inline constexpr const wchar_t* kSettingsAppPath = L"Software\\Dorvin's Tunecaster";
+// The one section of the settings, under HKEY_CURRENT_USER.
+inline constexpr const wchar_t* kSettingsPath = TC_WIDEN(TC_SETTINGS_KEY) L"\\Data";
 
 struct SettingsStore {
     // The stored text; empty when the key, section or value is missing or is

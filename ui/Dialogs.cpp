@@ -1,6 +1,6 @@
 #include "ui/Dialogs.h"
 
-#include "plugin/Module.h"
+#include "platform/Module.h"
 #include "ui/frmAbout.h"
 #include "ui/FormKit.h"
 #include "ui/frmOptions.h"

@@ -1,6 +1,6 @@
 #include "ui/FormKit.h"
 
-#include "plugin/Module.h"
+#include "platform/Module.h"
 
 #include <cmath>
 #include <vector>

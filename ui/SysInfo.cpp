@@ -2,7 +2,7 @@
 
 #include "platform/Handles.h"
 #include "platform/Registry.h"
-#include "plugin/Commands.h"
+#include "platform/Product.h"
 #include "ui/FormIds.h"
 
 #include <cstring>
@@ -53,7 +53,7 @@ bool startProgram(const std::wstring& path) {
 }
 
 void showUnavailable(HWND owner) {
-    MessageBoxW(owner, kSysInfoUnavailable, kPluginName, MB_OK);
+    MessageBoxW(owner, kSysInfoUnavailable, product::kName, MB_OK);
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 #include "ui/frmAbout.h"
 
 #include "platform/Handles.h"
-#include "plugin/Commands.h"
-#include "plugin/Module.h"
-#include "plugin/version.h"
+#include "platform/Module.h"
+#include "platform/Product.h"
 #include "platform/Boundary.h"
 #include "ui/FormIds.h"
 #include "ui/FormKit.h"
@@ -154,9 +153,9 @@ bool build(HWND form, AboutForm& state) {
 }
 
 void load(HWND form) {
-    SetWindowTextW(form, (std::wstring(L"About ") + kPluginName).c_str());
+    SetWindowTextW(form, (std::wstring(L"About ") + product::kName).c_str());
     SetDlgItemTextW(form, LblVersion, versionText().c_str());
-    SetDlgItemTextW(form, LblTitle, kPluginName);
+    SetDlgItemTextW(form, LblTitle, product::kName);
 }
 
 LRESULT aboutMessage(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -261,7 +260,8 @@ HWND createAbout(HWND owner) {
 HWND aboutFirstFocus(HWND form) { return GetDlgItem(form, Command3); }
 
 std::wstring versionText() {
-    WORD major = TC_VERSION_MAJOR, minor = TC_VERSION_MINOR, revision = TC_VERSION_REVISION;
+    WORD major = product::kVersion.major, minor = product::kVersion.minor,
+         revision = product::kVersion.revision;
     HMODULE inst = module::instance();
     if (HRSRC found = FindResourceW(inst, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION)) {
         const DWORD size = SizeofResource(inst, found);

@@ -1,10 +1,8 @@
-#include "plugin/Module.h"
+#include "platform/Module.h"
 
 namespace tc::module {
 namespace {
 HINSTANCE g_instance = nullptr;
-volatile LONG g_locks = 0;
-bool g_background = false;
 } // namespace
 
 HINSTANCE instance() { return g_instance ? g_instance : GetModuleHandleW(nullptr); }
@@ -22,16 +20,11 @@ std::wstring path() {
         out.resize(out.size() * 2);
     }
 }
-void addRef() { InterlockedIncrement(&g_locks); }
-void release() { InterlockedDecrement(&g_locks); }
-long lockCount() { return g_locks; }
-void markBackgroundStarted() {
-    if (g_background) return;
-    g_background = true;
+
+void pin() {
     HMODULE pinned = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                       reinterpret_cast<LPCWSTR>(&markBackgroundStarted), &pinned);
+                       reinterpret_cast<LPCWSTR>(&pin), &pinned);
 }
-bool backgroundStarted() { return g_background; }
 
 } // namespace tc::module

@@ -1,18 +1,9 @@
 #pragma once
-// Process-wide facts about the loaded component: its module handle and what
-// keeps it from being unloaded.
+// What keeps the in-process server loaded: live objects, class-factory locks,
+// and the background work, which nothing ever tears down.
 #include <windows.h>
 
-#include <string>
-
-namespace tc::module {
-
-// The module that holds our resources: the DLL when loaded as one, the
-// program itself when the product code is linked into a test program.
-HINSTANCE instance();
-void setInstance(HINSTANCE h);
-// Full path of that module; empty when it cannot be read.
-std::wstring path();
+namespace tc::server {
 
 // Live objects and class-factory locks.
 void addRef();
@@ -27,7 +18,7 @@ long lockCount();
 void markBackgroundStarted();
 bool backgroundStarted();
 
-// RAII share of the module count, for objects that count as live.
+// RAII share of the count, for objects that count as live.
 struct Ref {
     Ref() { addRef(); }
     ~Ref() { release(); }
@@ -35,4 +26,4 @@ struct Ref {
     Ref& operator=(const Ref&) = delete;
 };
 
-} // namespace tc::module
+} // namespace tc::server

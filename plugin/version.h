@@ -1,6 +1,0 @@
-#pragma once
-#define TC_VERSION_MAJOR 1
-#define TC_VERSION_MINOR 0
-#define TC_VERSION_REVISION 0
-#define TC_VERSION_BUILD 0
-#define TC_VERSION_TEXT "1.0.0.0"
