@@ -12,6 +12,8 @@ namespace {
 
 class MessengerEventSink final : public IDispatch {
 public:
+    explicit MessengerEventSink(frmSendText& form) : form_(form) {}
+
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
@@ -48,29 +50,29 @@ public:
                                      EXCEPINFO*, UINT*) override {
         return comBoundary([&] {
             if (id != kOnIMWindowCreated && id != kOnIMWindowDestroyed) return S_OK;
-            frmSendText* form = frmSendText::existing();
-            if (!form || !params || params->cArgs < 1 || !params->rgvarg) return S_OK;
+            if (!params || params->cArgs < 1 || !params->rgvarg) return S_OK;
             // The window is the only argument; it may come by reference.
             Variant window;
             VARIANT* arg = &params->rgvarg[params->cArgs - 1];
             if (FAILED(VariantChangeType(window.get(), arg, 0, VT_DISPATCH))) return S_OK;
             IDispatch* pIMWindow = window.get()->pdispVal;
             if (!pIMWindow) return S_OK;
-            if (id == kOnIMWindowCreated) form->oMessengerAPI_OnIMWindowCreated(pIMWindow);
-            else form->oMessengerAPI_OnIMWindowDestroyed(pIMWindow);
+            if (id == kOnIMWindowCreated) form_.oMessengerAPI_OnIMWindowCreated(pIMWindow);
+            else form_.oMessengerAPI_OnIMWindowDestroyed(pIMWindow);
             return S_OK;
         });
     }
 
 private:
+    frmSendText& form_;
     ULONG refs_ = 1;
 };
 
 } // namespace
 
-HRESULT createMessengerEventSink(IDispatch** out) {
+HRESULT createMessengerEventSink(frmSendText& form, IDispatch** out) {
     if (!out) return E_POINTER;
-    *out = new (std::nothrow) MessengerEventSink();
+    *out = new (std::nothrow) MessengerEventSink(form);
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 

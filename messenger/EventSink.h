@@ -5,10 +5,13 @@
 
 namespace tc {
 
+class frmSendText;
+
 inline constexpr DISPID kOnIMWindowCreated = 1041;
 inline constexpr DISPID kOnIMWindowDestroyed = 1042;
 
-// A new sink (one reference, owned by the caller).
-HRESULT createMessengerEventSink(IDispatch** out);
+// A new sink for that form, which outlives it (one reference, owned by the
+// caller).
+HRESULT createMessengerEventSink(frmSendText& form, IDispatch** out);
 
 } // namespace tc

@@ -10,8 +10,18 @@
 
 namespace tc {
 
+// colIMWindows: the entries in the order their windows opened.
+struct WindowEntry {
+    std::wstring key;
+    ComPtr<IDispatch> window;
+};
+using WindowCollection = std::vector<WindowEntry>;
+
 class IMessenger {
 public:
+    // Works on that collection, which outlives it.
+    explicit IMessenger(WindowCollection& colIMWindows) : colIMWindows_(colIMWindows) {}
+
     // By 1-based position or by window key; fails when there is no such entry.
     HRESULT Item(const VARIANT& index, IDispatch** window) const;
     long Count() const;
@@ -23,16 +33,12 @@ public:
     HRESULT AddWindow(IDispatch* window);
     // Skip-on-error: a missing key leaves the list as it was.
     void RemoveWindow(const std::wstring& key);
-};
 
-// colIMWindows: created once by the start-up routine, never replaced.
-struct WindowEntry {
-    std::wstring key;
-    ComPtr<IDispatch> window;
+private:
+    HRESULT findEntry(const VARIANT& index, size_t& at) const;
+
+    WindowCollection& colIMWindows_;
 };
-using WindowCollection = std::vector<WindowEntry>;
-HRESULT createWindowCollection();
-WindowCollection* colIMWindows(); // null before creation
 
 // "HWND" + the handle read by name ("hWnd", late bound) in signed decimal.
 HRESULT windowKey(IDispatch* window, std::wstring& key);

@@ -14,8 +14,6 @@
 namespace tc {
 namespace {
 
-frmSendText* g_form = nullptr;
-
 // One unit of a skip-on-error method: whatever goes wrong inside ends only
 // this step.
 template <class F>
@@ -26,71 +24,7 @@ void step(F&& body) {
     }
 }
 
-HRESULT signin(std::wstring& out) {
-    ComPtr<::IMessenger> m;
-    HRESULT hr = queryMessenger(m);
-    if (FAILED(hr)) return hr;
-    return messenger::signinName(m.get(), out);
-}
-
-// The slot of the user signed in now; nothing when the sign-in name cannot
-// be read or cannot name a slot.
-std::optional<std::wstring> currentSlot() {
-    std::wstring name;
-    if (FAILED(signin(name))) return std::nullopt;
-    return quickText::slotPath(name);
-}
-
-// The same, for writing: the user's own content of the slot is saved first,
-// the first time, and a slot whose content could not be saved is not written.
-std::optional<std::wstring> writableSlot() {
-    std::wstring name;
-    if (FAILED(signin(name)) || !quickText::keepOriginal(name)) return std::nullopt;
-    return quickText::slotPath(name);
-}
-
-composer::Sources composerSources() {
-    composer::Sources in;
-    in.setting = [](const wchar_t* key) { return readSetting(key); };
-    in.friendlyName = [](std::wstring& name) {
-        ComPtr<::IMessenger> m;
-        return SUCCEEDED(queryMessenger(m)) && SUCCEEDED(messenger::friendlyName(m.get(), name));
-    };
-    return in;
-}
-
 HWND asWindow(LONG handle) { return reinterpret_cast<HWND>(static_cast<LONG_PTR>(handle)); }
-
-// Asks for the window to come to the front until it is there or the bound
-// has passed. Another application may hold the foreground for as long as it
-// likes, so the loop cannot wait for it forever, and it sleeps between
-// attempts, ever longer, so that waiting costs next to no processor time.
-// It dispatches no messages. True only when the window was seen in front; a
-// window whose handle cannot be read is never.
-bool bringToFront(IMessengerConversationWnd* w) {
-    const DWORD start = GetTickCount();
-    DWORD pause = 1;
-    for (;;) {
-        LONG handle = 0;
-        if (SUCCEEDED(messenger::windowHandle(w, handle))) SetForegroundWindow(asWindow(handle));
-        HWND front = GetForegroundWindow();
-        if (FAILED(messenger::windowHandle(w, handle))) return false;
-        if (front == asWindow(handle)) return true;
-        const DWORD spent = GetTickCount() - start;
-        if (spent >= kBringToFrontMilliseconds) return false;
-        Sleep(std::min(pause, kBringToFrontMilliseconds - spent));
-        pause = std::min<DWORD>(pause * 2, kBringToFrontLongestPause);
-    }
-}
-
-// Presses Alt+0 and lets this thread read the keys, within what is left of
-// the delivery's budget since `start`. Keys the system refused are not
-// waited for.
-void sendKeysAndWait(DWORD start) {
-    if (!win::sendAltZero()) return;
-    const DWORD spent = GetTickCount() - start;
-    if (spent < kDeliveryWaitMilliseconds) win::drainKeyboardInput(kDeliveryWaitMilliseconds - spent);
-}
 
 void hide(IMessengerConversationWnd* w) {
     LONG handle = 0;
@@ -117,29 +51,82 @@ void handBackTheFront(HWND before, IMessengerConversationWnd* w) {
 
 } // namespace
 
-HRESULT queryMessenger(ComPtr<::IMessenger>& out) {
-    // Held until the process ends, never released at exit.
-    static ComPtr<::IMessenger>* query = new ComPtr<::IMessenger>();
-    if (!*query) {
-        HRESULT hr = messenger::create(*query);
+HRESULT frmSendText::queryMessenger(ComPtr<::IMessenger>& out) {
+    if (!query_) {
+        HRESULT hr = messenger::create(query_);
         if (FAILED(hr)) {
-            query->reset();
+            query_.reset();
             return hr;
         }
     }
-    out = *query;
+    out = query_;
     return S_OK;
 }
 
-frmSendText& frmSendText::get() {
-    if (!g_form) {
-        g_form = new frmSendText();
-        g_form->loadHr_ = g_form->load();
-    }
-    return *g_form;
+HRESULT frmSendText::signin(std::wstring& out) {
+    ComPtr<::IMessenger> m;
+    HRESULT hr = queryMessenger(m);
+    if (FAILED(hr)) return hr;
+    return messenger::signinName(m.get(), out);
 }
 
-frmSendText* frmSendText::existing() { return g_form; }
+// The slot of the user signed in now; nothing when the sign-in name cannot
+// be read or cannot name a slot.
+std::optional<std::wstring> frmSendText::currentSlot() {
+    std::wstring name;
+    if (FAILED(signin(name))) return std::nullopt;
+    return quickText::slotPath(name);
+}
+
+// The same, for writing: the user's own content of the slot is saved first,
+// the first time, and a slot whose content could not be saved is not written.
+std::optional<std::wstring> frmSendText::writableSlot() {
+    std::wstring name;
+    if (FAILED(signin(name)) || !quickText::keepOriginal(name)) return std::nullopt;
+    return quickText::slotPath(name);
+}
+
+composer::Sources frmSendText::composerSources() {
+    composer::Sources in;
+    in.setting = [](const wchar_t* key) { return readSetting(key); };
+    in.friendlyName = [this](std::wstring& name) {
+        ComPtr<::IMessenger> m;
+        return SUCCEEDED(queryMessenger(m)) && SUCCEEDED(messenger::friendlyName(m.get(), name));
+    };
+    return in;
+}
+
+// Asks for the window to come to the front until it is there or the bound
+// has passed. Another application may hold the foreground for as long as it
+// likes, so the loop cannot wait for it forever, and it sleeps between
+// attempts, ever longer, so that waiting costs next to no processor time.
+// It dispatches no messages. True only when the window was seen in front; a
+// window whose handle cannot be read is never.
+bool frmSendText::bringToFront(IMessengerConversationWnd* w) {
+    const DWORD start = clock_.now();
+    DWORD pause = 1;
+    for (;;) {
+        LONG handle = 0;
+        if (SUCCEEDED(messenger::windowHandle(w, handle))) SetForegroundWindow(asWindow(handle));
+        HWND front = GetForegroundWindow();
+        if (FAILED(messenger::windowHandle(w, handle))) return false;
+        if (front == asWindow(handle)) return true;
+        const DWORD spent = clock_.now() - start;
+        if (spent >= kBringToFrontMilliseconds) return false;
+        clock_.sleep(std::min(pause, kBringToFrontMilliseconds - spent));
+        pause = std::min<DWORD>(pause * 2, kBringToFrontLongestPause);
+    }
+}
+
+// Presses Alt+0 and lets this thread read the keys, within what is left of
+// the delivery's budget since `start`. Keys the system refused are not
+// waited for.
+void frmSendText::sendKeysAndWait(DWORD start) {
+    if (!win::sendAltZero()) return;
+    const DWORD spent = clock_.now() - start;
+    if (spent < kDeliveryWaitMilliseconds)
+        win::drainKeyboardInput(clock_, kDeliveryWaitMilliseconds - spent);
+}
 
 HRESULT frmSendText::load() {
     if (!oMessengerAPI) {
@@ -147,7 +134,7 @@ HRESULT frmSendText::load() {
         HRESULT hr = messenger::create(m);
         if (FAILED(hr)) return hr;
         ComPtr<IDispatch> sink;
-        hr = createMessengerEventSink(sink.put());
+        hr = createMessengerEventSink(*this, sink.put());
         if (FAILED(hr)) return hr;
         DWORD cookie = 0;  // never disconnected
         hr = messenger::connectEvents(m.get(), sink.get(), cookie);
@@ -155,7 +142,7 @@ HRESULT frmSendText::load() {
         oMessengerAPI = m;
     }
     if (!oWindowList) {
-        oWindowList.reset(new (std::nothrow) IMessenger());
+        oWindowList.reset(new (std::nothrow) IMessenger(colIMWindows));
         if (!oWindowList) return E_OUTOFMEMORY;
     }
     return S_OK;
@@ -214,7 +201,7 @@ void frmSendText::deliverQuickText() {
         // The user's own conversation stays in front and reads the keys itself,
         // but now: the add-on takes the slot's text when it handles them, and
         // a second delivery in the same tick would rewrite the slot first.
-        sendKeysAndWait(GetTickCount());
+        sendKeysAndWait(clock_.now());
         return;
     }
 
@@ -234,7 +221,7 @@ void frmSendText::deliverQuickText() {
         // The keys reach the window only when this thread reads them;
         // hiding it first would hand them to whichever window gets the focus
         // next.
-        const DWORD start = GetTickCount();
+        const DWORD start = clock_.now();
         if (bringToFront(w.get())) sendKeysAndWait(start);
         hide(w.get());
         handBackTheFront(before, w.get());

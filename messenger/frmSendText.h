@@ -5,28 +5,30 @@
 // messenger's events.
 #include "MessengerApi_h.h"
 #include "messenger/IMessenger.h"
+#include "platform/Clock.h"
 #include "platform/ComPtr.h"
 
+#include "messenger/NameComposer.h"
+
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tc {
 
 class frmSendText {
 public:
-    // The one instance; created and loaded (load handler run) on first use.
-    // Lives until the process ends.
-    static frmSendText& get();
-    // The instance if it exists, without creating it.
-    static frmSendText* existing();
+    // The process has one, made by the start-up routine; its waits on the
+    // window system are measured with `clock`.
+    explicit frmSendText(Clock& clock) : clock_(clock) {}
+    frmSendText(const frmSendText&) = delete;
+    frmSendText& operator=(const frmSendText&) = delete;
 
     // Load handler: creates the event messenger object (connected to the
     // window events), then the window list. Stops at a failure and returns it.
     // Run again by a delivery that needs the event object when the first run
     // could not create it (the messenger was not running yet).
     HRESULT load();
-    // What the first load returned.
-    HRESULT loadResult() const { return loadHr_; }
 
     // Skip-on-error: each step that fails has no effect, the next step runs,
     // and both always succeed towards their caller.
@@ -38,19 +40,27 @@ public:
     void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow);
     void oMessengerAPI_OnIMWindowDestroyed(IDispatch* pIMWindow);
 
+    // The query Messenger object: created on first use and kept; after a
+    // failed creation the next use tries again.
+    HRESULT queryMessenger(ComPtr<::IMessenger>& out);
+
     std::wstring Text2;  // the staged name command; starts empty
     std::wstring Text3;  // class name of the foreground window at the last delivery
+    WindowCollection colIMWindows; // the open conversations, in opening order
     ComPtr<::IMessenger> oMessengerAPI;
     std::unique_ptr<IMessenger> oWindowList;
 
 private:
-    frmSendText() = default;
-    HRESULT loadHr_ = S_OK;
-};
+    HRESULT signin(std::wstring& out);
+    std::optional<std::wstring> currentSlot();
+    std::optional<std::wstring> writableSlot();
+    composer::Sources composerSources();
+    bool bringToFront(IMessengerConversationWnd* w);
+    void sendKeysAndWait(DWORD start);
 
-// The process-wide query Messenger object: created on first use and kept;
-// after a failed creation the next use tries again.
-HRESULT queryMessenger(ComPtr<::IMessenger>& out);
+    Clock& clock_;
+    ComPtr<::IMessenger> query_;
+};
 
 inline constexpr const wchar_t* kConversationClass = L"IMWindowClass";
 inline constexpr int kClassNameLimit = 250;

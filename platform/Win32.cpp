@@ -59,20 +59,20 @@ bool sendAltZero() {
     return SendInput(4, keys, sizeof(INPUT)) == 4;
 }
 
-void drainKeyboardInput(DWORD maxMilliseconds) {
-    const DWORD start = GetTickCount();
+void drainKeyboardInput(Clock& clock, DWORD maxMilliseconds) {
+    const DWORD start = clock.now();
     MSG msg;
     // The four keys arrive through the system's input queue; give them the
     // bound to show up, and dispatch only keyboard messages so no timer or
     // other work of ours runs in between.
     int seenUps = 0;
-    while (GetTickCount() - start < maxMilliseconds && seenUps < 2) {
+    while (clock.now() - start < maxMilliseconds && seenUps < 2) {
         while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
             if (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) ++seenUps;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        if (seenUps < 2) Sleep(1);
+        if (seenUps < 2) clock.sleep(1);
     }
 }
 

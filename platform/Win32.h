@@ -1,6 +1,8 @@
 #pragma once
 // Thin wrappers over the user32 calls the plug-in makes. Handles come from a
 // lookup at each use and are never kept.
+#include "platform/Clock.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -37,6 +39,6 @@ bool sendAltZero();
 // Lets this thread take in the keyboard messages already queued for it
 // (bounded), so that keys sent to one of its own windows are read there
 // before that window is hidden and the focus moves on.
-void drainKeyboardInput(DWORD maxMilliseconds);
+void drainKeyboardInput(Clock& clock, DWORD maxMilliseconds);
 
 } // namespace tc::win

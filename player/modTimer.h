@@ -1,11 +1,13 @@
 #pragma once
-// The player watcher: a one-second thread timer that reads the media
-// player's window title and has the display name follow it.
+// The player watcher: once a second it reads the media player's window title
+// and has the display name follow it.
 #include <windows.h>
 
 #include <string>
 
 namespace tc {
+
+class frmSendText;
 
 inline constexpr const wchar_t* kWinamp3Class = L"studio";
 inline constexpr const wchar_t* kWinamp3TitleClass = L"basewindow_rootwnd";
@@ -13,26 +15,29 @@ inline constexpr const wchar_t* kWinamp2Class = L"Winamp v1.x";
 inline constexpr int kWinamp2Buffer = 2048;
 inline constexpr UINT kTickMilliseconds = 1000;
 
-// Kept for the life of the process; flags are the texts "1"/"0".
-struct PlayerState {
+class modTimer {
+public:
+    // The name changes go to that form, which outlives the watcher.
+    explicit modTimer(frmSendText& form) : frmSendText_(form) {}
+    modTimer(const modTimer&) = delete;
+    modTimer& operator=(const modTimer&) = delete;
+
+    // One tick: when switched on, read the newer player present and restore
+    // the plain name for a player that has gone.
+    void pollWinamp();
+    void winamp2();
+    void winamp3();
+
+    // The player state, kept for the life of the process; flags are the
+    // texts "1" and "0".
     std::wstring lastTitle2;
     std::wstring lastTitle3;
     std::wstring nameChanged2;
     std::wstring nameChanged3;
+
+private:
+    frmSendText& frmSendText_;
 };
-PlayerState& playerState();
-
-// Timer callback; the arguments are not used.
-void CALLBACK pollWinamp(HWND, UINT, UINT_PTR, DWORD);
-void winamp2();
-void winamp3();
-
-// Runs once per process, from the class factory, before the first object's
-// first method: seeds "onOff", starts the timer, creates the window list and
-// loads frmSendText. Stops at the first step that fails and returns its error.
-HRESULT startUp();
-void startTimer();
-UINT_PTR timerId();
 
 // A window lookup counts as found for any non-null handle and as gone for a
 // null one. Handles are opaque: one with its top bit set is a window too.

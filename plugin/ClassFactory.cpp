@@ -1,7 +1,7 @@
 #include "plugin/ClassFactory.h"
 
 #include "platform/Boundary.h"
-#include "player/modTimer.h"
+#include "plugin/StartUp.h"
 #include "plugin/Server.h"
 #include "plugin/PlayerPlugin.h"
 
@@ -31,7 +31,10 @@ public:
             if (outer) return CLASS_E_NOAGGREGATION;
             HRESULT hr = PlayerPlugin::create(iid, out);
             if (FAILED(hr)) return hr;
-            runStartUpOnce();
+            // A step that fails leaves the background work as far as it got;
+            // the object is still handed out and its commands still work.
+            server::markBackgroundStarted();
+            startUp();
             return S_OK;
         });
     }
@@ -40,17 +43,6 @@ public:
         if (lock) server::addRef();
         else server::release();
         return S_OK;
-    }
-
-private:
-    static void runStartUpOnce() {
-        static bool done = false;
-        if (done) return;
-        done = true;
-        // A step that fails leaves the background work as far as it got; the
-        // object is still handed out and its commands still work.
-        server::markBackgroundStarted();
-        startUp();
     }
 };
 

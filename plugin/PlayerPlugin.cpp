@@ -5,6 +5,7 @@
 #include "platform/Module.h"
 #include "platform/Product.h"
 #include "plugin/Commands.h"
+#include "plugin/StartUp.h"
 
 #include <new>
 
@@ -20,30 +21,7 @@ HRESULT assignBstr(BSTR* slot, const std::wstring& text) {
     return S_OK;
 }
 
-// Loaded once and kept for the life of the process; never released from
-// static destructors, which run while OLE may already be gone.
-ITypeInfo* g_typeInfo = nullptr;
-
 } // namespace
-
-HRESULT playerPluginTypeInfo(ITypeInfo** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!g_typeInfo) {
-        const std::wstring path = module::path();
-        if (path.empty()) return E_FAIL;
-        ComPtr<ITypeLib> lib;
-        HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
-        if (FAILED(hr)) return hr;
-        ComPtr<ITypeInfo> info;
-        hr = lib->GetTypeInfoOfGuid(IID__PlayerPlugin, info.put());
-        if (FAILED(hr)) return hr;
-        g_typeInfo = info.detach();
-    }
-    g_typeInfo->AddRef();
-    *out = g_typeInfo;
-    return S_OK;
-}
 
 HRESULT PlayerPlugin::create(REFIID iid, void** out) {
     if (!out) return E_POINTER;
@@ -85,7 +63,7 @@ STDMETHODIMP PlayerPlugin::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
         if (!info) return E_POINTER;
         *info = nullptr;
         if (index != 0) return DISP_E_BADINDEX;
-        return playerPluginTypeInfo(info);
+        return background().playerPluginTypeInfo(info);
     });
 }
 
@@ -95,7 +73,7 @@ STDMETHODIMP PlayerPlugin::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count
         if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (!names || !ids) return E_POINTER;
         ComPtr<ITypeInfo> info;
-        HRESULT hr = playerPluginTypeInfo(info.put());
+        HRESULT hr = background().playerPluginTypeInfo(info.put());
         if (FAILED(hr)) return hr;
         return info->GetIDsOfNames(names, count, ids);
     });
@@ -113,7 +91,7 @@ STDMETHODIMP PlayerPlugin::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPP
             params->cNamedArgs > params->cArgs)
             return E_INVALIDARG;
         ComPtr<ITypeInfo> info;
-        HRESULT hr = playerPluginTypeInfo(info.put());
+        HRESULT hr = background().playerPluginTypeInfo(info.put());
         if (FAILED(hr)) return hr;
         return info->Invoke(static_cast<_PlayerPlugin*>(this), id, flags, params, result, excep,
                             argErr);

@@ -47,8 +47,4 @@ private:
     server::Ref serverRef_;
 };
 
-// The type information of _PlayerPlugin, loaded once from the module's
-// TYPELIB resource.
-HRESULT playerPluginTypeInfo(ITypeInfo** out);
-
 } // namespace tc

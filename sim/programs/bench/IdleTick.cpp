@@ -1,6 +1,6 @@
 #include "sim/programs/bench/IdleTick.h"
 
-#include "player/modTimer.h"
+#include "plugin/StartUp.h"
 #include "sim/programs/bench/ImportHook.h"
 #include "sim/programs/bench/Measure.h"
 
@@ -118,7 +118,7 @@ LRESULT WINAPI seenSendMessageTimeoutA(HWND window, UINT msg, WPARAM w, LPARAM l
     return real<SendMessageTimeoutA_t>(realSendMessageTimeoutA)(window, msg, w, l, flags, timeout, result);
 }
 
-void tick() { pollWinamp(nullptr, WM_TIMER, 0, 0); }
+void tick() { background().tick(); }
 
 // The calls one tick makes, in order, by watching the import table.
 std::vector<Call> recordTick() {

@@ -8,7 +8,7 @@
 // Prints the figures and their goals; the exit code is 0 unless the set-up
 // failed (the figures are for reading, not a pass/fail test).
 #include "messenger/IMessenger.h"
-#include "messenger/frmSendText.h"
+#include "plugin/StartUp.h"
 #include "player/modTimer.h"
 #include "settings/SettingsStore.h"
 #include "sim/messenger/SimMessenger.h"
@@ -86,8 +86,8 @@ double hideShownWindowMs() {
 // The host's thread is held for as long as the call runs.
 double heldMs(bool nowPlaying) {
     const double start = nowMs();
-    if (nowPlaying) frmSendText::get().changeName();
-    else frmSendText::get().changeNameBack();
+    if (nowPlaying) background().frmSendText.changeName();
+    else background().frmSendText.changeNameBack();
     return nowMs() - start;
 }
 

@@ -98,11 +98,10 @@ private:
 
 TEST(EventSinkFuzz, TheListFollowsOnlyTheEventsThatMakeSense) {
     // The form without a messenger behind it: its list is all this needs.
-    tc::frmSendText& form = tc::frmSendText::get();
-    ASSERT_EQ(tc::createWindowCollection(), S_OK);
-    if (!form.oWindowList) form.oWindowList.reset(new tc::IMessenger());
+    tc::frmSendText& form = *new tc::frmSendText(tc::systemClock()); // outlives the sink
+    form.oWindowList.reset(new tc::IMessenger(form.colIMWindows));
     tc::ComPtr<IDispatch> sink;
-    ASSERT_EQ(tc::createMessengerEventSink(sink.put()), S_OK);
+    ASSERT_EQ(tc::createMessengerEventSink(form, sink.put()), S_OK);
 
     using A = FakeWindow::Answer;
     std::vector<FakeWindow*> pool = {
@@ -193,7 +192,7 @@ TEST(EventSinkFuzz, TheListFollowsOnlyTheEventsThatMakeSense) {
             }
         }
 
-        const tc::WindowCollection& list = *tc::colIMWindows();
+        const tc::WindowCollection& list = form.colIMWindows;
         ASSERT_EQ(list.size(), model.size()) << "after event " << i;
         for (size_t k = 0; k < model.size(); ++k) {
             EXPECT_EQ(list[k].key, model[k].first) << "after event " << i;
@@ -219,6 +218,6 @@ TEST(EventSinkFuzz, TheListFollowsOnlyTheEventsThatMakeSense) {
         sink->Invoke(tc::kOnIMWindowDestroyed, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                      &params, nullptr, nullptr, nullptr);
     }
-    EXPECT_TRUE(tc::colIMWindows()->empty());
+    EXPECT_TRUE(form.colIMWindows.empty());
     for (FakeWindow* w : pool) EXPECT_EQ(w->refs, 1);
 }

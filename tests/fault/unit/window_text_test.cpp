@@ -3,6 +3,7 @@
 // that lie about the length of their text.
 #include "platform/Text.h"
 #include "platform/Win32.h"
+#include "messenger/frmSendText.h"
 #include "player/modTimer.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/TestSupport.h"
@@ -131,6 +132,8 @@ TEST(HostileTitles, ATickSurvivesATitleWindowClaimingGigabytes) {
     ASSERT_EQ(tc::writeSetting(tc::keys::onOff, L"1"), S_OK);
     // The second generation's windows: the main window, and a popup of class
     // "basewindow_rootwnd" owned by the window with the title.
+    tc::frmSendText form(tc::systemClock());
+    tc::modTimer watcher(form);
     TitleWindow main("studio");
     TitleWindow title("TcHostileOwner");
     TitleWindow popup("basewindow_rootwnd", title.get(), WS_POPUP);
@@ -139,8 +142,8 @@ TEST(HostileTitles, ATickSurvivesATitleWindowClaimingGigabytes) {
     for (LRESULT claim : {LRESULT(0x7fffffff), LRESULT(0x40000000), LRESULT(0x4000000)}) {
         g_lie = true;
         g_claimedLength = claim;
-        EXPECT_NO_THROW(tc::pollWinamp(nullptr, WM_TIMER, 0, 0)) << claim;
-        EXPECT_LE(tc::playerState().lastTitle3.size(),
+        EXPECT_NO_THROW(watcher.pollWinamp()) << claim;
+        EXPECT_LE(watcher.lastTitle3.size(),
                   static_cast<size_t>(tc::win::kLongestWindowText)) << claim;
     }
     g_lie = false;
@@ -250,10 +253,11 @@ TEST(HungPlayer, NoReadingNothingKeptAndTheThreadIsNotHeld) {
     ASSERT_NE(titleWindow, nullptr);
     EXPECT_EQ(tc::win::windowTextExact(titleWindow), std::nullopt);
 
-    tc::PlayerState& state = tc::playerState();
+    tc::frmSendText form(tc::systemClock());
+    tc::modTimer state(form);
     state.lastTitle3 = tc::fromAnsi(title, strlen(title));
     state.nameChanged3 = L"1";
-    tc::pollWinamp(nullptr, WM_TIMER, 0, 0);
+    state.pollWinamp();
     EXPECT_EQ(state.lastTitle3, tc::fromAnsi(title, strlen(title)));
     EXPECT_EQ(state.nameChanged3, L"1");
     SetEvent(release);

@@ -18,6 +18,15 @@ inline const std::wstring kSlot =
     L"Software\\Venmoor\\Kestrix2\\ann@example.com\\Preferences\\QuickTexts\\QuickText09";
 
 class MessengerTest : public ::testing::Test {
+public:
+    // The test's own form, loaded once the messenger stand-in is set up. It
+    // lives as long as the process, as the product's does: the messenger
+    // keeps its event sink, which points at it.
+    static frmSendText& form() {
+        static frmSendText* form = new frmSendText(systemClock());
+        return *form;
+    }
+
 protected:
     void SetUp() override {
         wipeUserState();
@@ -25,12 +34,10 @@ protected:
         if (messengerRunning_) {
             ASSERT_EQ(sim().registerClass(), S_OK);
         }
-        ASSERT_EQ(createWindowCollection(), S_OK);
+        loadResult_ = form().load();
     }
 
     static sim::SimMessenger& sim() { return sim::SimMessenger::instance(); }
-    static frmSendText& form() { return frmSendText::get(); }
-
     static void currentNameMode(const std::wstring& tag = L"listening:") {
         ASSERT_EQ(writeSetting(keys::CurrentName, L"1"), S_OK);
         ASSERT_EQ(writeSetting(keys::CurrentTag, tag), S_OK);
@@ -86,6 +93,7 @@ protected:
     }
 
     bool messengerRunning_ = true;
+    HRESULT loadResult_ = E_UNEXPECTED;
 };
 
 } // namespace tc::test

@@ -19,7 +19,7 @@ protected:
     void SetUp() override {
         MessengerTest::SetUp();
         currentNameMode();
-        ASSERT_EQ(form().loadResult(), S_OK);
+        ASSERT_EQ(loadResult_, S_OK);
     }
 
     // A debug conversation opened earlier and hidden, as a delivery leaves it.
@@ -369,7 +369,7 @@ protected:
 
 TEST_F(MessengerLate, DeliveryConnectsOnceTheMessengerIsThere) {
     currentNameMode();
-    EXPECT_TRUE(FAILED(form().loadResult()));
+    EXPECT_TRUE(FAILED(loadResult_));
     EXPECT_FALSE(form().oMessengerAPI);
     frontWindow();
     form().changeName();

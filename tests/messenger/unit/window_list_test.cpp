@@ -9,7 +9,7 @@ using tc::test::MessengerTest;
 
 std::vector<std::wstring> keys() {
     std::vector<std::wstring> out;
-    for (const tc::WindowEntry& e : *tc::colIMWindows()) out.push_back(e.key);
+    for (const tc::WindowEntry& e : MessengerTest::form().colIMWindows) out.push_back(e.key);
     return out;
 }
 
@@ -19,7 +19,7 @@ class WindowList : public MessengerTest {
 protected:
     void SetUp() override {
         MessengerTest::SetUp();
-        ASSERT_EQ(form().loadResult(), S_OK);
+        ASSERT_EQ(loadResult_, S_OK);
         ASSERT_EQ(sim().connectedSinks(), 1u);
     }
 };
@@ -75,7 +75,7 @@ TEST_F(WindowList, RepeatedCreationKeepsTheFirstEntry) {
 
 TEST_F(WindowList, ClosingAWindowThatWasNeverListedChangesNothing) {
     HWND a = sim().openConversation(L"a@example.com");
-    tc::colIMWindows()->clear();  // as if it had opened before start-up
+    form().colIMWindows.clear();  // as if it had opened before start-up
     HWND b = sim().openConversation(L"b@example.com");
     sim().closeConversation(a);
     EXPECT_EQ(keys(), std::vector<std::wstring>{keyOf(b)});
@@ -100,7 +100,7 @@ TEST_F(WindowList, HandleWithTheTopBitSetGivesANegativeKey) {
     std::wstring key;
     ASSERT_EQ(tc::windowKey(obj.get(), key), S_OK);
     EXPECT_EQ(key, L"HWND-2147483632");
-    tc::colIMWindows()->clear();
+    form().colIMWindows.clear();
     ASSERT_EQ(form().oWindowList->AddWindow(obj.get()), S_OK);
     EXPECT_EQ(keys(), std::vector<std::wstring>{L"HWND-2147483632"});
     sim().closeConversation(a);
@@ -113,12 +113,12 @@ TEST_F(WindowList, SinkAnswersEveryEventAndIgnoresAllButTheWindowOnes) {
     EXPECT_EQ(form().oWindowList->Count(), 0);
 
     tc::ComPtr<IDispatch> sink;
-    ASSERT_EQ(tc::createMessengerEventSink(sink.put()), S_OK);
+    ASSERT_EQ(tc::createMessengerEventSink(form(), sink.put()), S_OK);
     tc::ComPtr<IUnknown> events;
     EXPECT_EQ(sink->QueryInterface(DIID_DMessengerEvents, events.putVoid()), S_OK);
     // The window may come by reference, as a script engine would pass it.
     HWND a = sim().openConversation(L"a@example.com");
-    tc::colIMWindows()->clear();
+    form().colIMWindows.clear();
     IDispatch* obj = sim().windowObject(a);
     VARIANTARG arg;
     VariantInit(&arg);

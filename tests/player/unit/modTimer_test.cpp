@@ -1,6 +1,7 @@
 // The watcher's pieces without the timer: lookups, title tests and the
 // readers' state, driven by calling them directly against real windows.
 // No messenger runs here, so the name changes they trigger go nowhere.
+#include "messenger/frmSendText.h"
 #include "player/modTimer.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/TestSupport.h"
@@ -10,8 +11,6 @@
 #include <string>
 
 namespace {
-
-using tc::playerState;
 
 // A bare top-level window of a class, hidden, owned by this thread.
 HWND makeWindow(const wchar_t* cls, const std::wstring& text, DWORD style = WS_OVERLAPPED,
@@ -28,6 +27,9 @@ HWND makeWindow(const wchar_t* cls, const std::wstring& text, DWORD style = WS_O
 class Readers : public ::testing::Test {
 protected:
     void SetUp() override { tc::test::wipeUserState(); }
+
+    tc::frmSendText form{tc::systemClock()}; // never loaded: the changes go nowhere
+    tc::modTimer watcher{form};
 };
 
 } // namespace
@@ -76,9 +78,9 @@ TEST(PlayerTitle, Text1KeepsTheTextBeforeTheFirstNul) {
 TEST_F(Readers, Winamp2KeepsTheWholeBufferAndRestoresOnAStoppedTitle) {
     HWND player = makeWindow(L"Winamp v1.x", L"1. A - B - Winamp");
     ASSERT_NE(player, nullptr);
-    auto& st = playerState();
+    auto& st = watcher;
 
-    tc::winamp2();
+    watcher.winamp2();
     ASSERT_EQ(st.lastTitle2.size(), 2048u);
     EXPECT_EQ(st.lastTitle2.substr(0, 18), std::wstring(L"1. A - B - Winamp\0", 18));
     EXPECT_EQ(st.lastTitle2.find_first_not_of(L' ', 18), std::wstring::npos)
@@ -88,17 +90,17 @@ TEST_F(Readers, Winamp2KeepsTheWholeBufferAndRestoresOnAStoppedTitle) {
     // Stopping: restore then (the text changed) now-playing again; one more
     // reading restores for good and further readings do nothing.
     SetWindowTextW(player, L"1. A - B - Winamp [Stopped]");
-    tc::winamp2();
+    watcher.winamp2();
     EXPECT_EQ(st.nameChanged2, L"1");
     EXPECT_EQ(tc::frmWinampText1(st.lastTitle2), L"1. A - B - Winamp [Stopped]");
-    tc::winamp2();
+    watcher.winamp2();
     EXPECT_EQ(st.nameChanged2, L"0");
-    tc::winamp2();
+    watcher.winamp2();
     EXPECT_EQ(st.nameChanged2, L"0");
 
     // Resuming is a change of text like any other.
     SetWindowTextW(player, L"1. A - B - Winamp");
-    tc::winamp2();
+    watcher.winamp2();
     EXPECT_EQ(st.nameChanged2, L"1");
     DestroyWindow(player);
 }
@@ -106,16 +108,16 @@ TEST_F(Readers, Winamp2KeepsTheWholeBufferAndRestoresOnAStoppedTitle) {
 TEST_F(Readers, Winamp2CutsLongTitlesAndCopesWithShortOnes) {
     HWND player = makeWindow(L"Winamp v1.x", std::wstring(3000, L'x'));
     ASSERT_NE(player, nullptr);
-    auto& st = playerState();
-    tc::winamp2();
+    auto& st = watcher;
+    watcher.winamp2();
     EXPECT_EQ(st.lastTitle2.size(), 2048u);
     EXPECT_EQ(tc::frmWinampText1(st.lastTitle2), std::wstring(2047, L'x'));
 
     SetWindowTextW(player, L"abc");
-    tc::winamp2();
+    watcher.winamp2();
     EXPECT_EQ(tc::frmWinampText1(st.lastTitle2), L"abc");
     EXPECT_EQ(st.nameChanged2, L"1");
-    tc::winamp2();
+    watcher.winamp2();
     EXPECT_EQ(st.nameChanged2, L"1");
     DestroyWindow(player);
 }
@@ -125,12 +127,12 @@ TEST_F(Readers, Winamp3ReadsThePopupsOwnerAndHasNoStopTest) {
     HWND titled = makeWindow(L"UnitTitleWindow", L"7. C - D - Winamp [Stopped]");
     HWND popup = makeWindow(L"basewindow_rootwnd", L"", WS_POPUP, titled);
     ASSERT_TRUE(studio && titled && popup);
-    auto& st = playerState();
+    auto& st = watcher;
 
-    tc::winamp3();
+    watcher.winamp3();
     EXPECT_EQ(st.lastTitle3, L"7. C - D - Winamp [Stopped]");
     EXPECT_EQ(st.nameChanged3, L"1");
-    tc::winamp3();
+    watcher.winamp3();
     EXPECT_EQ(st.nameChanged3, L"1") << "a stopped title does not restore for this generation";
     DestroyWindow(popup);
     DestroyWindow(titled);
@@ -140,20 +142,20 @@ TEST_F(Readers, Winamp3ReadsThePopupsOwnerAndHasNoStopTest) {
 TEST_F(Readers, TickDoesNothingUnlessSwitchedOnAndRestoresAGonePlayerOnce) {
     HWND player = makeWindow(L"Winamp v1.x", L"2. E - F - Winamp");
     ASSERT_NE(player, nullptr);
-    auto& st = playerState();
+    auto& st = watcher;
 
     for (const wchar_t* off : {L"", L"0", L" 1", L"1 ", L"yes"}) {
         ASSERT_EQ(tc::writeSetting(tc::keys::onOff, off), S_OK);
-        tc::pollWinamp(nullptr, 0, 0, 0);
+        watcher.pollWinamp();
         EXPECT_TRUE(st.lastTitle2.empty()) << "onOff '" << std::string(off, off + wcslen(off)) << "'";
     }
     ASSERT_EQ(tc::writeSetting(tc::keys::onOff, L"1"), S_OK);
-    tc::pollWinamp(nullptr, 0, 0, 0);
+    watcher.pollWinamp();
     EXPECT_EQ(tc::frmWinampText1(st.lastTitle2), L"2. E - F - Winamp");
     EXPECT_EQ(st.nameChanged2, L"1");
 
     DestroyWindow(player);
-    tc::pollWinamp(nullptr, 0, 0, 0);
+    watcher.pollWinamp();
     EXPECT_EQ(st.nameChanged2, L"0");
     EXPECT_EQ(tc::frmWinampText1(st.lastTitle2), L"2. E - F - Winamp") << "never cleared";
 }

@@ -1,0 +1,80 @@
+#include "plugin/StartUp.h"
+
+#include "PlayerPlugin_h.h"
+#include "platform/Boundary.h"
+#include "platform/Module.h"
+#include "settings/SettingsStore.h"
+
+namespace tc {
+namespace {
+
+// A thread timer's callback has nothing to tell it whose it is: it serves
+// the process's one background.
+void CALLBACK pollWinamp(HWND, UINT, UINT_PTR, DWORD) { background().tick(); }
+
+} // namespace
+
+HRESULT Background::startUp() {
+    if (readSetting(keys::onOff).empty()) {
+        HRESULT hr = writeSetting(keys::onOff, L"1");
+        if (FAILED(hr)) return hr;
+    }
+    startTimer();
+    // The window list, colIMWindows, is part of frmSendText from its
+    // creation; loading the form connects it to the messenger's events.
+    return frmSendText.load();
+}
+
+void Background::startTimer() {
+    if (timerId != 0) return;
+    if (timer_ == Timer::System) timerId = SetTimer(nullptr, 0, kTickMilliseconds, pollWinamp);
+}
+
+void Background::tick() {
+    // A delivery may wait on the messenger; should that ever let a timer
+    // message through, the nested tick is dropped rather than interleaved.
+    if (inTick_) return;
+    inTick_ = true;
+    struct Leave {
+        bool& flag;
+        ~Leave() { flag = false; }
+    } leave{inTick_};
+    // Nothing may unwind into the message loop that called us (the host's):
+    // a failure ends this tick only, and the next tick starts afresh.
+    try {
+        modTimer.pollWinamp();
+    } catch (...) {
+    }
+}
+
+HRESULT Background::playerPluginTypeInfo(ITypeInfo** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!typeInfo_) {
+        const std::wstring path = module::path();
+        if (path.empty()) return E_FAIL;
+        ComPtr<ITypeLib> lib;
+        HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
+        if (FAILED(hr)) return hr;
+        hr = lib->GetTypeInfoOfGuid(IID__PlayerPlugin, typeInfo_.put());
+        if (FAILED(hr)) return hr;
+    }
+    *out = ComPtr<ITypeInfo>(typeInfo_).detach();
+    return S_OK;
+}
+
+Background& background() {
+    // Never destroyed: static destructors run while OLE and the messenger's
+    // objects may already be gone.
+    static Background* process = new Background(systemClock(), Background::Timer::System);
+    return *process;
+}
+
+HRESULT startUp() {
+    // Called from the class factory: a failure comes back as an error and
+    // never unwinds through COM into the host.
+    static const HRESULT result = comBoundary([] { return background().startUp(); });
+    return result;
+}
+
+} // namespace tc
