@@ -72,24 +72,6 @@ private:
     VARIANT v_;
 };
 
-// Window that this code created and must destroy.
-class Window {
-public:
-    Window() = default;
-    explicit Window(HWND h) : h_(h) {}
-    Window(Window&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-    Window& operator=(Window&& o) noexcept { std::swap(h_, o.h_); return *this; }
-    Window(const Window&) = delete;
-    Window& operator=(const Window&) = delete;
-    ~Window() { if (h_ && IsWindow(h_)) DestroyWindow(h_); }
-    HWND get() const { return h_; }
-    HWND release() { return std::exchange(h_, nullptr); }
-    explicit operator bool() const { return h_ != nullptr; }
-
-private:
-    HWND h_ = nullptr;
-};
-
 struct GdiObjectDeleter { void operator()(void* h) const { if (h) DeleteObject(static_cast<HGDIOBJ>(h)); } };
 template <class T>
 using GdiObject = std::unique_ptr<std::remove_pointer_t<T>, GdiObjectDeleter>;

@@ -4,47 +4,56 @@
 #include "settings/SettingsStore.h"
 #include "ui/Dialogs.h"
 
+#include <iterator>
+
 namespace tc {
+namespace {
+
+CommandOutcome options() {
+    CommandOutcome out;
+    out.hr = showOptionsDialog();
+    out.clearResult = true;
+    return out;
+}
+CommandOutcome about() { return {showAboutBox()}; }
+CommandOutcome on() { return {writeSetting(keys::onOff, L"1")}; }
+CommandOutcome off() { return {writeSetting(keys::onOff, L"0")}; }
+
+// In the order the host numbers them and a typed text is compared with them.
+constexpr CommandInfo kCommands[] = {
+    {L"Options", L"xwinampoptions", options},
+    {L"About", L"xwinampabout", about},
+    {L"On", L"xwinampon", on},
+    {L"Off", L"xwinampoff", off},
+};
+
+} // namespace
+
+long commandCount() { return static_cast<long>(std::size(kCommands)); }
 
 const CommandInfo* commandAt(long index) {
-    if (index < 1 || index > kCommandCount) return nullptr;
+    if (index < 1 || index > commandCount()) return nullptr;
     return &kCommands[index - 1];
 }
 
-Command recognise(const std::wstring& text) {
+const CommandInfo* recognise(const std::wstring& text) {
     // Lower-case first, then compare without regard to case, in table order.
     const std::wstring lowered = lowerCase(text);
-    static constexpr Command order[] = {Command::Options, Command::About, Command::On,
-                                        Command::Off};
-    for (long i = 0; i < kCommandCount; ++i) {
-        std::wstring word = std::wstring(L"/") + kCommands[i].value;
+    for (const CommandInfo& command : kCommands) {
+        const std::wstring word = std::wstring(L"/") + command.value;
         if (CompareStringOrdinal(lowered.c_str(), static_cast<int>(lowered.size()), word.c_str(),
                                  static_cast<int>(word.size()), TRUE) == CSTR_EQUAL)
-            return order[i];
+            return &command;
     }
-    return Command::None;
+    return nullptr;
 }
 
 CommandOutcome runCommand(const std::wstring& text) {
-    CommandOutcome out;
-    switch (recognise(text)) {
-    case Command::None:
-        return out;
-    case Command::Options:
-        out.hr = showOptionsDialog();
-        out.clearResult = SUCCEEDED(out.hr);
-        break;
-    case Command::About:
-        out.hr = showAboutBox();
-        break;
-    case Command::On:
-        out.hr = writeSetting(keys::onOff, L"1");
-        break;
-    case Command::Off:
-        out.hr = writeSetting(keys::onOff, L"0");
-        break;
-    }
+    const CommandInfo* command = recognise(text);
+    if (!command) return {};
+    CommandOutcome out = command->run();
     out.handled = SUCCEEDED(out.hr);
+    out.clearResult = out.clearResult && out.handled;
     return out;
 }
 

@@ -120,7 +120,7 @@ STDMETHODIMP PlayerPlugin::GetPublishInfo(BSTR* sPluginName, LONG* nCommandCount
         if (!sPluginName || !nCommandCount || !nTagCount || !result) return E_POINTER;
         HRESULT hr = assignBstr(sPluginName, product::kName);
         if (FAILED(hr)) return hr;
-        *nCommandCount = kCommandCount;
+        *nCommandCount = commandCount();
         *nTagCount = kTagCount;
         *result = VARIANT_TRUE;
         return S_OK;

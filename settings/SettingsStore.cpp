@@ -4,14 +4,14 @@
 
 namespace tc {
 
-std::wstring SettingsStore::readSetting(const std::wstring& key) {
+std::wstring readSetting(const std::wstring& key) {
     std::wstring value;
     RegKey section = reg::open(HKEY_CURRENT_USER, kSettingsPath, KEY_QUERY_VALUE);
     reg::getString(section.get(), key, value);
     return value;
 }
 
-HRESULT SettingsStore::writeSetting(const std::wstring& key, const std::wstring& text) {
+HRESULT writeSetting(const std::wstring& key, const std::wstring& text) {
     RegKey section = reg::create(HKEY_CURRENT_USER, kSettingsPath, KEY_SET_VALUE);
     if (!section) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
     LSTATUS rc = reg::setString(section.get(), key, text);

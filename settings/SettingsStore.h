@@ -23,20 +23,12 @@ inline constexpr const wchar_t* CustomTagPl = L"CustomTagPl";
 // The one section of the settings, under HKEY_CURRENT_USER.
 inline constexpr const wchar_t* kSettingsPath = TC_WIDEN(TC_SETTINGS_KEY) L"\\Data";
 
-struct SettingsStore {
-    // The stored text; empty when the key, section or value is missing or is
-    // not a string. Never fails.
-    static std::wstring readSetting(const std::wstring& key);
-    // Stores the text as REG_SZ, creating the keys first. A failure is
-    // returned to the caller, which stops at that write.
-    static HRESULT writeSetting(const std::wstring& key, const std::wstring& text);
-    // A flag is set only when its text is exactly "1".
-    static bool flag(const std::wstring& key) { return readSetting(key) == L"1"; }
-};
-
-inline std::wstring readSetting(const std::wstring& key) { return SettingsStore::readSetting(key); }
-inline HRESULT writeSetting(const std::wstring& key, const std::wstring& text) {
-    return SettingsStore::writeSetting(key, text);
-}
+// The stored text; empty when the key, section or value is missing or is not
+// a string. Never fails. A flag is set only when its text is exactly "1":
+// every reader compares so itself.
+std::wstring readSetting(const std::wstring& key);
+// Stores the text as REG_SZ, creating the keys first. A failure is returned
+// to the caller, which stops at that write.
+HRESULT writeSetting(const std::wstring& key, const std::wstring& text);
 
 } // namespace tc

@@ -17,69 +17,67 @@ constexpr COLORREF kBackground = RGB(224, 224, 224);
 constexpr int kClientWidth = 4485; // twips
 constexpr int kClientHeight = 2280;
 
+// Which naming mode a control belongs to: the mode an option button
+// selects, or the mode whose save writes a text box.
+enum class Mode { None, CurrentName, CustomName };
+enum class Kind { TextBox, Label, Option, Button };
+enum class Font { Normal, Caption };
+
 struct Control {
     int id;
-    const wchar_t* className;
-    const wchar_t* text;
-    DWORD style;
+    Kind kind;
+    const wchar_t* caption;
     TwipsRect where;
-};
-
-constexpr DWORD kTextBox = WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT;
-constexpr DWORD kOption = WS_TABSTOP | BS_RADIOBUTTON;
-constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
-
-// Created in this order, which is also the keyboard order: Text1, Text2,
-// Option1, Text3, Text4, Option2, Command1 (labels take no focus).
-constexpr Control kControls[] = {
-    {Text1, L"Edit", L"", kTextBox, {120, 1440, 1695, 285}},
-    {Label1, L"Static", L"Name when NOT listening to an sound", kLabel, {120, 960, 1455, 495}},
-    {Label2, L"Static", L"Name When Listening to a sound", kLabel, {2400, 960, 1935, 495}},
-    {Text2, L"Edit", L"", kTextBox, {2400, 1440, 1935, 285}},
-    {Option1, L"Button", L"Use Current name and...", kOption, {0, 240, 2295, 255}},
-    {Text3, L"Edit", L"", kTextBox, {2400, 240, 1935, 285}},
-    {Text4, L"Edit", L"", kTextBox, {2400, 1800, 1935, 285}},
-    {Option2, L"Button", L"Use This Name...", kOption, {0, 600, 1815, 255}},
-    {Command1, L"Button", L"Save!!!", WS_TABSTOP | BS_PUSHBUTTON, {480, 1800, 1095, 375}},
-};
-
-// Which box shows which setting.
-struct TextBinding {
-    int id;
-    const wchar_t* key;
-};
-constexpr TextBinding kTexts[] = {
-    {Text1, keys::CustomNameNotPl},
-    {Text2, keys::CustomNamePl},
-    {Text3, keys::CurrentTag},
-    {Text4, keys::CustomTagPl},
-};
-
-// What a save writes for each mode, in this order: a fixed flag text, or the
-// text of a box. The other mode's texts are left as stored.
-struct SaveStep {
-    const wchar_t* key;
-    const wchar_t* flag; // null: take the box's text
-    int textId;
-};
-constexpr SaveStep kSaveCurrentName[] = {
-    {keys::CurrentName, L"1", 0},
-    {keys::CustomName, L"0", 0},
-    {keys::CurrentTag, nullptr, Text3},
-};
-constexpr SaveStep kSaveCustomName[] = {
-    {keys::CurrentName, L"0", 0},
-    {keys::CustomName, L"1", 0},
-    {keys::CustomNameNotPl, nullptr, Text1},
-    {keys::CustomNamePl, nullptr, Text2},
-    {keys::CustomTagPl, nullptr, Text4},
-};
-
-struct OptionsForm {
-    GdiObject<HFONT> font;
     // The captions over the name boxes wrap to three lines and the first
     // option's caption only just fits: a size smaller for these.
-    GdiObject<HFONT> captionFont;
+    Font font;
+    const wchar_t* key; // the setting it shows and saves; null for none
+    Mode mode;
+};
+
+// Every control, in the order they are created, which is also the keyboard
+// order: Text1, Text2, Option1, Text3, Text4, Option2, Command1 (labels take
+// no focus).
+constexpr Control kControls[] = {
+    {Text1, Kind::TextBox, L"", {120, 1440, 1695, 285}, Font::Normal, keys::CustomNameNotPl,
+     Mode::CustomName},
+    {Label1, Kind::Label, L"Name when NOT listening to an sound", {120, 960, 1455, 495},
+     Font::Caption, nullptr, Mode::None},
+    {Label2, Kind::Label, L"Name When Listening to a sound", {2400, 960, 1935, 495}, Font::Caption,
+     nullptr, Mode::None},
+    {Text2, Kind::TextBox, L"", {2400, 1440, 1935, 285}, Font::Normal, keys::CustomNamePl,
+     Mode::CustomName},
+    {Option1, Kind::Option, L"Use Current name and...", {0, 240, 2295, 255}, Font::Caption,
+     keys::CurrentName, Mode::CurrentName},
+    {Text3, Kind::TextBox, L"", {2400, 240, 1935, 285}, Font::Normal, keys::CurrentTag,
+     Mode::CurrentName},
+    {Text4, Kind::TextBox, L"", {2400, 1800, 1935, 285}, Font::Normal, keys::CustomTagPl,
+     Mode::CustomName},
+    {Option2, Kind::Option, L"Use This Name...", {0, 600, 1815, 255}, Font::Caption,
+     keys::CustomName, Mode::CustomName},
+    {Command1, Kind::Button, L"Save!!!", {480, 1800, 1095, 375}, Font::Normal, nullptr,
+     Mode::None},
+};
+
+const wchar_t* className(Kind kind) {
+    switch (kind) {
+    case Kind::TextBox: return L"Edit";
+    case Kind::Label: return L"Static";
+    default: return L"Button";
+    }
+}
+
+DWORD style(Kind kind) {
+    switch (kind) {
+    case Kind::TextBox: return WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT;
+    case Kind::Label: return SS_LEFT | SS_NOPREFIX;
+    case Kind::Option: return WS_TABSTOP | BS_RADIOBUTTON;
+    default: return WS_TABSTOP | BS_PUSHBUTTON;
+    }
+}
+
+struct OptionsForm {
+    GdiObject<HFONT> fonts[2];
     GdiObject<HBRUSH> background{CreateSolidBrush(kBackground)};
     HWND savedFocus = nullptr;
     bool ownedByWindow = false; // set once creation has succeeded
@@ -88,36 +86,38 @@ struct OptionsForm {
 HWND g_options = nullptr;
 
 void selectMode(HWND form, int option) {
-    CheckDlgButton(form, Option1, option == Option1 ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(form, Option2, option == Option2 ? BST_CHECKED : BST_UNCHECKED);
+    for (const Control& c : kControls)
+        if (c.kind == Kind::Option)
+            CheckDlgButton(form, c.id, c.id == option ? BST_CHECKED : BST_UNCHECKED);
 }
 
+// An option button whose flag is exactly "1" is selected, in table order, so
+// with both flags set the custom-name mode wins; each box shows its setting.
 void load(HWND form) {
-    if (readSetting(keys::CurrentName) == L"1") selectMode(form, Option1);
-    // Read second, so with both flags set the custom-name mode wins.
-    if (readSetting(keys::CustomName) == L"1") selectMode(form, Option2);
-    for (const TextBinding& box : kTexts)
-        SetDlgItemTextW(form, box.id, readSetting(box.key).c_str());
-}
-
-template <size_t N>
-HRESULT write(HWND form, const SaveStep (&steps)[N]) {
-    for (const SaveStep& step : steps) {
-        const std::wstring text =
-            step.flag ? std::wstring(step.flag) : controlText(GetDlgItem(form, step.textId));
-        const HRESULT hr = writeSetting(step.key, text);
-        if (FAILED(hr)) return hr; // what was written stays written
+    for (const Control& c : kControls) {
+        if (!c.key) continue;
+        const std::wstring value = readSetting(c.key);
+        if (c.kind == Kind::Option && value == L"1") selectMode(form, c.id);
+        if (c.kind == Kind::TextBox) SetDlgItemTextW(form, c.id, value.c_str());
     }
-    return S_OK;
 }
 
+// Both flags first, as a complementary pair, then the texts of the selected
+// mode; the other mode's texts keep what they held. A write that fails
+// stops the save there, and what was written stays written.
 HRESULT save(HWND form) {
-    if (IsDlgButtonChecked(form, Option1) == BST_CHECKED) {
-        const HRESULT hr = write(form, kSaveCurrentName);
+    Mode selected = Mode::None;
+    for (const Control& c : kControls)
+        if (c.kind == Kind::Option && IsDlgButtonChecked(form, c.id) == BST_CHECKED) selected = c.mode;
+    if (selected == Mode::None) return S_OK;
+    for (const Control& c : kControls) {
+        if (c.kind != Kind::Option) continue;
+        const HRESULT hr = writeSetting(c.key, c.mode == selected ? L"1" : L"0");
         if (FAILED(hr)) return hr;
     }
-    if (IsDlgButtonChecked(form, Option2) == BST_CHECKED) {
-        const HRESULT hr = write(form, kSaveCustomName);
+    for (const Control& c : kControls) {
+        if (c.kind != Kind::TextBox || c.mode != selected) continue;
+        const HRESULT hr = writeSetting(c.key, controlText(GetDlgItem(form, c.id)));
         if (FAILED(hr)) return hr;
     }
     return S_OK;
@@ -125,15 +125,14 @@ HRESULT save(HWND form) {
 
 bool build(HWND form, OptionsForm& state) {
     const ScreenDpi dpi = screenDpi();
-    state.font = makeFont(L"Tahoma", 8.25, false, dpi);
-    state.captionFont = makeFont(L"Tahoma", 7.5, false, dpi);
+    state.fonts[static_cast<int>(Font::Normal)] = makeFont(L"Tahoma", 8.25, false, dpi);
+    state.fonts[static_cast<int>(Font::Caption)] = makeFont(L"Tahoma", 7.5, false, dpi);
     for (const Control& c : kControls) {
-        const bool caption = c.id == Label1 || c.id == Label2 || c.id == Option1 || c.id == Option2;
-        if (!createControl(form, c.id, c.className, c.text, c.style, c.where, dpi,
-                           caption ? state.captionFont.get() : state.font.get()))
+        if (!createControl(form, c.id, className(c.kind), c.caption, style(c.kind), c.where, dpi,
+                           state.fonts[static_cast<int>(c.font)].get()))
             return false;
     }
-    selectMode(form, Option1);
+    selectMode(form, Option1); // selected when the window is created
     return true;
 }
 

@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <type_traits>
 
 namespace tc::test {
 
@@ -26,6 +28,14 @@ bool keyExists(HKEY root, const std::wstring& path);
 bool writeString(HKEY root, const std::wstring& path, const std::wstring& name,
                  const std::wstring& value);
 inline constexpr const wchar_t* kSettingsKey = L"Software\\Dorvin's Tunecaster\\Data";
+
+// A window the test made and destroys.
+struct WindowDestroyer {
+    void operator()(HWND w) const {
+        if (IsWindow(w)) DestroyWindow(w);
+    }
+};
+using OwnedWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
 
 // A typed export of a loaded DLL.
 template <class F>

@@ -169,14 +169,14 @@ TEST(HostileNames, CommandsFromHugeOrMissingNamesAreWholeOrNothing) {
 }
 
 TEST(HostileCommands, OnlyTheWholeCommandTextCounts) {
-    using tc::Command;
-    EXPECT_EQ(tc::recognise(L"/XWinampOn"), Command::On);
-    EXPECT_EQ(tc::recognise(std::wstring(L"/xwinampon\0", 11)), Command::None);
-    EXPECT_EQ(tc::recognise(std::wstring(L"/xwinampoff\0/x", 14)), Command::None);
-    EXPECT_EQ(tc::recognise(std::wstring(L"\0/xwinampon", 11)), Command::None);
-    EXPECT_EQ(tc::recognise(L"/xwinampon\xD800"), Command::None);
-    EXPECT_EQ(tc::recognise(L"\xDC00/xwinampoff"), Command::None);
-    EXPECT_EQ(tc::recognise(std::wstring(1 << 20, L'/')), Command::None);
-    EXPECT_EQ(tc::recognise(L"/xwinampon" + std::wstring(100000, L'\x200B')), Command::None);
-    EXPECT_EQ(tc::recognise(L""), Command::None);
+    const tc::CommandInfo* none = nullptr;
+    EXPECT_EQ(tc::recognise(L"/XWinampOn"), tc::commandAt(3));
+    EXPECT_EQ(tc::recognise(std::wstring(L"/xwinampon\0", 11)), none);
+    EXPECT_EQ(tc::recognise(std::wstring(L"/xwinampoff\0/x", 14)), none);
+    EXPECT_EQ(tc::recognise(std::wstring(L"\0/xwinampon", 11)), none);
+    EXPECT_EQ(tc::recognise(L"/xwinampon\xD800"), none);
+    EXPECT_EQ(tc::recognise(L"\xDC00/xwinampoff"), none);
+    EXPECT_EQ(tc::recognise(std::wstring(1 << 20, L'/')), none);
+    EXPECT_EQ(tc::recognise(L"/xwinampon" + std::wstring(100000, L'\x200B')), none);
+    EXPECT_EQ(tc::recognise(L""), none);
 }

@@ -56,17 +56,6 @@ TEST_F(SettingsStoreTest, ValuesOfTheWrongTypeReadEmpty) {
     RegCloseKey(key);
     EXPECT_EQ(readSetting(keys::onOff), L"");
     EXPECT_EQ(readSetting(keys::CurrentTag), L"");
-    EXPECT_FALSE(SettingsStore::flag(keys::onOff));
-}
-
-TEST_F(SettingsStoreTest, OnlyTheExactTextOneIsAFlag) {
-    const wchar_t* notSet[] = {L"", L"0", L" 1", L"1 ", L"true", L"11"};
-    for (const wchar_t* v : notSet) {
-        ASSERT_EQ(writeSetting(keys::CurrentName, v), S_OK);
-        EXPECT_FALSE(SettingsStore::flag(keys::CurrentName)) << "value '" << testing::PrintToString(std::wstring(v)) << "'";
-    }
-    ASSERT_EQ(writeSetting(keys::CurrentName, L"1"), S_OK);
-    EXPECT_TRUE(SettingsStore::flag(keys::CurrentName));
 }
 
 } // namespace

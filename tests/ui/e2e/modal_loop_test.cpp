@@ -14,7 +14,7 @@ LRESULT CALLBACK playerProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 }
 
 struct PlayerStandIn {
-    Window main, title;
+    OwnedWindow main, title;
     PlayerStandIn() {
         WNDCLASSW wc = {};
         wc.lpfnWndProc = playerProc;
@@ -26,10 +26,10 @@ struct PlayerStandIn {
         RegisterClassW(&wc);
         // An empty title reads the same every time: no name change is set
         // off, only the reads are counted.
-        main = Window(CreateWindowExW(0, L"studio", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                      nullptr, GetModuleHandleW(nullptr), nullptr));
-        title = Window(CreateWindowExW(0, L"basewindow_rootwnd", L"", WS_POPUP, 0, 0, 10, 10,
-                                       main.get(), nullptr, GetModuleHandleW(nullptr), nullptr));
+        main.reset(CreateWindowExW(0, L"studio", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                   nullptr, GetModuleHandleW(nullptr), nullptr));
+        title.reset(CreateWindowExW(0, L"basewindow_rootwnd", L"", WS_POPUP, 0, 0, 10, 10,
+                                    main.get(), nullptr, GetModuleHandleW(nullptr), nullptr));
     }
 };
 
@@ -131,7 +131,7 @@ TEST_F(ModalDialogs, OptionsCommandWhileTheOptionsAreOpenFailsAndKeepsTheOneDial
 }
 
 TEST_F(ModalDialogs, ADialogOpenedFromSomeoneElsesWindowHasNoOwnerAndLeavesItEnabled) {
-    Window host(CreateWindowExW(0, L"Static", L"conversation", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE,
+    OwnedWindow host(CreateWindowExW(0, L"Static", L"conversation", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE,
                                 50, 50, 200, 100, nullptr, nullptr, nullptr, nullptr));
     ASSERT_TRUE(host);
     SetForegroundWindow(host.get());
