@@ -3,6 +3,7 @@
 #include "MessengerApi_h.h"
 #include "messenger/frmSendText.h"
 #include "platform/Boundary.h"
+#include "platform/ComObject.h"
 #include "platform/Handles.h"
 
 #include <new>
@@ -10,25 +11,15 @@
 namespace tc {
 namespace {
 
-class MessengerEventSink final : public IDispatch {
+class MessengerEventSink final : public ComObject<MessengerEventSink, IDispatch> {
 public:
+    static constexpr InterfaceEntry<MessengerEventSink> kInterfaces[] = {
+        {&IID_IDispatch, interfaceOf<MessengerEventSink, IDispatch>},
+        {&DIID_DMessengerEvents, interfaceOf<MessengerEventSink, IDispatch>},
+    };
+
     explicit MessengerEventSink(frmSendText& form) : form_(form) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != DIID_DMessengerEvents)
-            return E_NOINTERFACE;
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
         *count = 0;
@@ -65,7 +56,6 @@ public:
 
 private:
     frmSendText& form_;
-    ULONG refs_ = 1;
 };
 
 } // namespace

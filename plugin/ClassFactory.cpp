@@ -1,6 +1,7 @@
 #include "plugin/ClassFactory.h"
 
 #include "platform/Boundary.h"
+#include "platform/ComObject.h"
 #include "plugin/StartUp.h"
 #include "plugin/Server.h"
 #include "plugin/PlayerPlugin.h"
@@ -8,21 +9,11 @@
 namespace tc {
 namespace {
 
-class PlayerPluginFactory final : public IClassFactory {
+class PlayerPluginFactory final : public ComObject<PlayerPluginFactory, IClassFactory> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    // A static object: its life is the module's, tracked through LockServer.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    static constexpr InterfaceEntry<PlayerPluginFactory> kInterfaces[] = {
+        {&IID_IClassFactory, interfaceOf<PlayerPluginFactory, IClassFactory>},
+    };
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         return comBoundary([&] {
@@ -46,11 +37,17 @@ public:
     }
 };
 
-PlayerPluginFactory g_factory;
+// The class object lives as long as the module: it keeps a reference of its
+// own that it never gives up. What keeps the module loaded meanwhile is
+// LockServer.
+PlayerPluginFactory& factory() {
+    static PlayerPluginFactory* object = new PlayerPluginFactory();
+    return *object;
+}
 
 } // namespace
 
-HRESULT getPlayerPluginFactory(REFIID iid, void** out) { return g_factory.QueryInterface(iid, out); }
+HRESULT getPlayerPluginFactory(REFIID iid, void** out) { return factory().QueryInterface(iid, out); }
 
 bool canUnloadNow() { return !server::backgroundStarted() && server::lockCount() == 0; }
 

@@ -33,25 +33,6 @@ HRESULT PlayerPlugin::create(REFIID iid, void** out) {
     return hr;
 }
 
-STDMETHODIMP PlayerPlugin::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__PlayerPlugin) {
-        *out = static_cast<_PlayerPlugin*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) PlayerPlugin::AddRef() { return InterlockedIncrement(&refs_); }
-
-STDMETHODIMP_(ULONG) PlayerPlugin::Release() {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return n;
-}
-
 STDMETHODIMP PlayerPlugin::GetTypeInfoCount(UINT* count) {
     if (!count) return E_POINTER;
     *count = 1;

@@ -2,19 +2,20 @@
 // The object the host creates. It holds no state of its own: everything it
 // acts on is process-wide.
 #include "PlayerPlugin_h.h"
+#include "platform/ComObject.h"
 #include "platform/ComPtr.h"
 #include "plugin/Server.h"
 
 namespace tc {
 
-class PlayerPlugin final : public _PlayerPlugin {
+class PlayerPlugin final : public ComObject<PlayerPlugin, _PlayerPlugin> {
 public:
-    static HRESULT create(REFIID iid, void** out);
+    static constexpr InterfaceEntry<PlayerPlugin> kInterfaces[] = {
+        {&IID__PlayerPlugin, interfaceOf<PlayerPlugin, _PlayerPlugin>},
+        {&IID_IDispatch, interfaceOf<PlayerPlugin, _PlayerPlugin>},
+    };
 
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    static HRESULT create(REFIID iid, void** out);
 
     // IDispatch, served from the embedded type library
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -41,9 +42,7 @@ public:
 
 private:
     PlayerPlugin() = default;
-    ~PlayerPlugin() = default;
 
-    LONG refs_ = 1;
     server::Ref serverRef_;
 };
 

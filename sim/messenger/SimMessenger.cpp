@@ -3,6 +3,7 @@
 #include "sim/common/Pump.h"
 
 #include "MessengerApi_h.h"
+#include "platform/ComObject.h"
 #include "platform/ComPtr.h"
 #include "platform/Handles.h"
 
@@ -120,29 +121,11 @@ struct NameId {
     DISPID id;
 };
 
-// IUnknown and IDispatch by a name table (case-insensitive, as automation
-// names are) for the simulated objects.
-template <class Iface>
-class DispatchObject : public Iface {
+// IDispatch by a name table (case-insensitive, as automation names are) for
+// the simulated objects; IUnknown comes from their interface tables.
+template <class Object, class Iface, class... More>
+class DispatchObject : public ComObject<Object, Iface, More...> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || answers(iid)) {
-            *out = static_cast<Iface*>(this);
-        } else {
-            *out = more(iid);
-            if (!*out) return E_NOINTERFACE;
-        }
-        this->AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
         *count = 0;
@@ -179,9 +162,6 @@ public:
     }
 
 protected:
-    virtual ~DispatchObject() = default;
-    virtual bool answers(REFIID iid) const = 0;
-    virtual void* more(REFIID) { return nullptr; }
     virtual const NameId* nameTable(size_t& count) const = 0;
     virtual HRESULT invokeId(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT& result) = 0;
 
@@ -210,15 +190,17 @@ protected:
         result.pdispVal = value;
         return S_OK;
     }
-
-private:
-    ULONG refs_ = 1;
 };
 
 // --- Contact and contact collection ------------------------------------------
 
-class ContactObject final : public DispatchObject<IMessengerContact> {
+class ContactObject final : public DispatchObject<ContactObject, IMessengerContact> {
 public:
+    static constexpr InterfaceEntry<ContactObject> kInterfaces[] = {
+        {&IID_IMessengerContact, interfaceOf<ContactObject, IMessengerContact>},
+        {&IID_IDispatch, interfaceOf<ContactObject, IMessengerContact>},
+    };
+
     explicit ContactObject(std::wstring signin) : signin_(std::move(signin)) {}
 
     HRESULT STDMETHODCALLTYPE get_FriendlyName(BSTR* out) override {
@@ -241,7 +223,6 @@ public:
     HRESULT STDMETHODCALLTYPE get_ServiceId(BSTR*) override { return E_NOTIMPL; }
 
 protected:
-    bool answers(REFIID iid) const override { return iid == IID_IMessengerContact; }
     const NameId* nameTable(size_t& count) const override {
         static const NameId names[] = {{L"FriendlyName", 1536}, {L"SigninName", 1538}};
         count = 2;
@@ -260,8 +241,13 @@ private:
     std::wstring signin_;
 };
 
-class ContactsObject final : public DispatchObject<IMessengerContacts> {
+class ContactsObject final : public DispatchObject<ContactsObject, IMessengerContacts> {
 public:
+    static constexpr InterfaceEntry<ContactsObject> kInterfaces[] = {
+        {&IID_IMessengerContacts, interfaceOf<ContactsObject, IMessengerContacts>},
+        {&IID_IDispatch, interfaceOf<ContactsObject, IMessengerContacts>},
+    };
+
     explicit ContactsObject(std::wstring signin) : signin_(std::move(signin)) {}
 
     HRESULT STDMETHODCALLTYPE get_Count(long* out) override {
@@ -282,7 +268,6 @@ public:
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown**) override { return E_NOTIMPL; }
 
 protected:
-    bool answers(REFIID iid) const override { return iid == IID_IMessengerContacts; }
     const NameId* nameTable(size_t& count) const override {
         static const NameId names[] = {{L"Count", 1792}, {L"Item", DISPID_VALUE}};
         count = 2;
@@ -309,8 +294,14 @@ private:
 
 // --- Conversation window --------------------------------------------------------
 
-class WindowObject final : public DispatchObject<IMessengerConversationWnd> {
+class WindowObject final : public DispatchObject<WindowObject, IMessengerConversationWnd> {
 public:
+    static constexpr InterfaceEntry<WindowObject> kInterfaces[] = {
+        {&IID_IMessengerConversationWnd, interfaceOf<WindowObject, IMessengerConversationWnd>},
+        {&IID_IMessengerWindow, interfaceOf<WindowObject, IMessengerConversationWnd>},
+        {&IID_IDispatch, interfaceOf<WindowObject, IMessengerConversationWnd>},
+    };
+
     WindowObject(HWND window, std::wstring contact) : window_(window), contact_(std::move(contact)) {}
     void markClosed() { closed_ = true; }
 
@@ -361,9 +352,6 @@ public:
     HRESULT STDMETHODCALLTYPE AddContact(VARIANT) override { return E_NOTIMPL; }
 
 protected:
-    bool answers(REFIID iid) const override {
-        return iid == IID_IMessengerConversationWnd || iid == IID_IMessengerWindow;
-    }
     const NameId* nameTable(size_t& count) const override {
         static const NameId names[] = {{L"Close", 2053},    {L"HWND", 2048},
                                        {L"IsClosed", 2055}, {L"Show", 2054},
@@ -532,24 +520,14 @@ ConversationRecord* createConversation(const std::wstring& contact, bool refuse)
 
 // --- Messenger object and its event connection point ---------------------------
 
-class ConnectionPoint final : public IConnectionPoint {
+class ConnectionPoint final : public ComObject<ConnectionPoint, IConnectionPoint> {
 public:
+    static constexpr InterfaceEntry<ConnectionPoint> kInterfaces[] = {
+        {&IID_IConnectionPoint, interfaceOf<ConnectionPoint, IConnectionPoint>},
+    };
+
     explicit ConnectionPoint(IConnectionPointContainer* owner) : owner_(owner) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IConnectionPoint) return E_NOINTERFACE;
-        *out = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
         if (!iid) return E_POINTER;
         *iid = DIID_DMessengerEvents;
@@ -589,17 +567,16 @@ public:
 
 private:
     ComPtr<IConnectionPointContainer> owner_;
-    ULONG refs_ = 1;
 };
 
-class MessengerObject final : public DispatchObject<::IMessenger>, public IConnectionPointContainer {
+class MessengerObject final
+    : public DispatchObject<MessengerObject, ::IMessenger, IConnectionPointContainer> {
 public:
-    // IUnknown is reached through the IMessenger side.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        return DispatchObject<::IMessenger>::QueryInterface(iid, out);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return DispatchObject<::IMessenger>::AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return DispatchObject<::IMessenger>::Release(); }
+    static constexpr InterfaceEntry<MessengerObject> kInterfaces[] = {
+        {&IID_IMessenger, interfaceOf<MessengerObject, ::IMessenger>},
+        {&IID_IDispatch, interfaceOf<MessengerObject, ::IMessenger>},
+        {&IID_IConnectionPointContainer, interfaceOf<MessengerObject, IConnectionPointContainer>},
+    };
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override {
         if (out) *out = nullptr;
@@ -675,11 +652,6 @@ public:
     HRESULT STDMETHODCALLTYPE get_Services(IDispatch**) override { return E_NOTIMPL; }
 
 protected:
-    bool answers(REFIID iid) const override { return iid == IID_IMessenger; }
-    void* more(REFIID iid) override {
-        if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
-        return nullptr;
-    }
     const NameId* nameTable(size_t& count) const override {
         static const NameId names[] = {{L"MySigninName", 1304},
                                        {L"MyFriendlyName", 1282},
@@ -703,18 +675,13 @@ protected:
     }
 };
 
-class Factory final : public IClassFactory {
+// Process-wide: it keeps a reference of its own and is never destroyed.
+class Factory final : public ComObject<Factory, IClassFactory> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
-        *out = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    // Process-wide, never destroyed.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    static constexpr InterfaceEntry<Factory> kInterfaces[] = {
+        {&IID_IClassFactory, interfaceOf<Factory, IClassFactory>},
+    };
+
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
