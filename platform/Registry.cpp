@@ -37,20 +37,6 @@ LSTATUS setDword(HKEY key, const std::wstring& name, DWORD value) {
                           sizeof value);
 }
 
-bool getRaw(HKEY key, const std::wstring& name, DWORD& type, std::string& bytes, DWORD maxBytes) {
-    bytes.clear();
-    type = REG_NONE;
-    if (!key) return false;
-    std::string buffer(maxBytes, '\0');
-    DWORD size = maxBytes;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&buffer[0]),
-                         &size) != ERROR_SUCCESS)
-        return false;
-    buffer.resize(size);
-    bytes = std::move(buffer);
-    return true;
-}
-
 LSTATUS getValue(HKEY key, const std::wstring& name, RawValue& out) {
     out = RawValue();
     if (!key) return ERROR_INVALID_HANDLE;
@@ -98,28 +84,55 @@ std::vector<std::wstring> subkeyNames(HKEY key) {
     return names;
 }
 
-bool getString(HKEY key, const std::wstring& name, std::wstring& out) {
+bool getString(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& out) {
     out.clear();
-    if (!key) return false;
-    // Settings are short and read once a second: one query into a stack
-    // buffer, and only a value that does not fit costs a second one. The
-    // value may grow between queries, hence the few retries.
+    if (!usable(path)) return false;
+    // Settings are short and read once a second: one call into a buffer on
+    // the stack, and only a longer value costs a second one. Unexpanded, a
+    // REG_EXPAND_SZ is not a REG_SZ and is refused like any other type.
     wchar_t small[128];
-    DWORD type = 0, size = sizeof small;
-    LSTATUS rc = RegQueryValueExW(key, name.c_str(), nullptr, &type,
-                                  reinterpret_cast<BYTE*>(small), &size);
-    std::wstring big;
-    for (int attempt = 0; rc == ERROR_MORE_DATA && attempt < 4; ++attempt) {
-        big.assign(size / sizeof(wchar_t) + 1, L'\0');
+    constexpr DWORD kOnlyText = RRF_RT_REG_SZ | RRF_NOEXPAND;
+    DWORD size = sizeof small;
+    LSTATUS rc = RegGetValueW(root, path.c_str(), name.c_str(), kOnlyText, nullptr, small, &size);
+    if (rc == ERROR_SUCCESS) {
+        out.assign(small, size / sizeof(wchar_t));
+    } else if (rc == ERROR_MORE_DATA) {
+        std::wstring big(size / sizeof(wchar_t) + 1, L'\0');
         size = static_cast<DWORD>(big.size() * sizeof(wchar_t));
-        rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&big[0]),
-                              &size);
+        rc = RegGetValueW(root, path.c_str(), name.c_str(), kOnlyText, nullptr, &big[0], &size);
+        if (rc != ERROR_SUCCESS) return false;
+        big.resize(size / sizeof(wchar_t));
+        out = std::move(big);
+    } else {
+        return false;
     }
-    if (rc != ERROR_SUCCESS || type != REG_SZ) return false;
-    const wchar_t* data = big.empty() ? small : big.data();
-    size_t chars = size / sizeof(wchar_t);
-    if (chars > 0 && data[chars - 1] == L'\0') --chars;
-    out.assign(data, chars);
+    if (!out.empty() && out.back() == L'\0') out.pop_back();
+    return true;
+}
+
+bool getDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD& out) {
+    out = 0;
+    if (!usable(path)) return false;
+    DWORD value = 0, size = sizeof value;
+    if (RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+            ERROR_SUCCESS ||
+        size != sizeof value)
+        return false;
+    out = value;
+    return true;
+}
+
+bool getBounded(HKEY root, const std::wstring& path, const std::wstring& name, DWORD maxBytes,
+                RawValue& out) {
+    out = RawValue();
+    if (!usable(path)) return false;
+    std::vector<BYTE> buffer(maxBytes);
+    DWORD size = maxBytes;
+    if (RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &out.type,
+                     buffer.data(), &size) != ERROR_SUCCESS)
+        return false;
+    buffer.resize(size);
+    out.bytes = std::move(buffer);
     return true;
 }
 

@@ -24,15 +24,22 @@ RegKey open(HKEY root, const std::wstring& path, REGSAM access = KEY_READ);
 LSTATUS setString(HKEY key, const std::wstring& name, const std::wstring& text);
 LSTATUS setDword(HKEY key, const std::wstring& name, DWORD value);
 
-// Reads a REG_SZ value. Any other type, a missing value or a failure gives
-// false and leaves `out` empty. One trailing NUL is not part of the text.
-bool getString(HKEY key, const std::wstring& name, std::wstring& out);
+// Reads of one value of root\path, through RegGetValueW, which opens and
+// closes the key itself and never creates it.
+//
+// A REG_SZ value, without its terminating NUL. Any other type, a missing key
+// or value, or a failure gives false and leaves `out` empty.
+bool getString(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& out);
+// A REG_DWORD value of exactly four bytes.
+bool getDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD& out);
+// Any value of at most `maxBytes` bytes; strings come back terminated and
+// unexpanded. False when it is missing, larger, or cannot be read.
+bool getBounded(HKEY root, const std::wstring& path, const std::wstring& name, DWORD maxBytes,
+                RawValue& out);
 
-// Raw read: type and bytes, up to `maxBytes`. False when the query fails
-// (also when the value is larger than maxBytes).
-bool getRaw(HKEY key, const std::wstring& name, DWORD& type, std::string& bytes, DWORD maxBytes);
-
-// The whole value, any type and size. ERROR_FILE_NOT_FOUND when it is absent.
+// The whole value, any type and size, byte for byte as stored (RegGetValueW
+// would add a terminator to a string stored without one).
+// ERROR_FILE_NOT_FOUND when it is absent.
 LSTATUS getValue(HKEY key, const std::wstring& name, RawValue& out);
 LSTATUS setValue(HKEY key, const std::wstring& name, const RawValue& value);
 // Removes the value; one that is absent already counts as removed.

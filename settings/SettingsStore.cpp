@@ -6,8 +6,7 @@ namespace tc {
 
 std::wstring readSetting(const std::wstring& key) {
     std::wstring value;
-    RegKey section = reg::open(HKEY_CURRENT_USER, kSettingsPath, KEY_QUERY_VALUE);
-    reg::getString(section.get(), key, value);
+    reg::getString(HKEY_CURRENT_USER, kSettingsPath, key, value);
     return value;
 }
 

@@ -2,7 +2,6 @@
 
 #include "platform/Registry.h"
 
-#include <cstring>
 
 namespace tc::modReg {
 
@@ -13,14 +12,9 @@ bool WriteRegString(HKEY root, const std::wstring& path, const std::wstring& nam
 }
 
 LONG ReadRegDword(HKEY root, const std::wstring& path, const std::wstring& name) {
-    RegKey key = reg::open(root, path, KEY_QUERY_VALUE);
-    DWORD type = 0;
-    std::string bytes;
-    if (!reg::getRaw(key.get(), name, type, bytes, sizeof(DWORD))) return 0;
-    if (type != REG_DWORD || bytes.size() != sizeof(DWORD)) return 0;
-    LONG value = 0;
-    std::memcpy(&value, bytes.data(), sizeof value);
-    return value;
+    DWORD value = 0;
+    reg::getDword(root, path, name, value);
+    return static_cast<LONG>(value);
 }
 
 bool WriteRegDword(HKEY root, const std::wstring& path, const std::wstring& name, LONG value) {

@@ -82,15 +82,12 @@ void keyValueFromData(DWORD type, const BYTE* data, DWORD size, std::wstring& va
 
 bool GetKeyValue(HKEY root, const std::wstring& keyName, const std::wstring& valueName,
                  std::wstring& value) {
-    const RegKey key = reg::open(root, keyName, KEY_QUERY_VALUE);
-    DWORD type = REG_NONE;
-    std::string bytes;
-    if (!reg::getRaw(key.get(), valueName, type, bytes, kValueBufferBytes)) {
+    reg::RawValue read;
+    if (!reg::getBounded(root, keyName, valueName, kValueBufferBytes, read)) {
         value.clear();
         return false;
     }
-    keyValueFromData(type, reinterpret_cast<const BYTE*>(bytes.data()),
-                     static_cast<DWORD>(bytes.size()), value);
+    keyValueFromData(read.type, read.bytes.data(), static_cast<DWORD>(read.bytes.size()), value);
     return true;
 }
 

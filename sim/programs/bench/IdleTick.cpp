@@ -13,12 +13,13 @@ namespace {
 // One Win32 call seen during a recorded tick, with what is needed to make it
 // again bare.
 struct Call {
-    enum Kind { RegOpen, RegQuery, RegClose, Find, GetText, Parent, TextLength, Other };
+    enum Kind { RegGet, Find, GetText, Parent, TextLength, Other };
     explicit Call(Kind k) : kind(k) {}
     Kind kind;
-    std::wstring text;     // key path, value name or window class
+    std::wstring text;     // key path or window class
+    std::wstring value;    // value name
     HKEY root = nullptr;
-    REGSAM access = 0;
+    DWORD access = 0;      // RegGetValueW's flags, SendMessageTimeoutA's
     HWND window = nullptr;
     DWORD size = 0;        // bytes offered to the query, characters to the text read
     const char* name = ""; // for calls the bare tick does not make
@@ -26,9 +27,7 @@ struct Call {
 
 std::vector<Call>* g_seen = nullptr;
 
-using RegOpenKeyExW_t = LSTATUS(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
-using RegQueryValueExW_t = LSTATUS(WINAPI*)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
-using RegCloseKey_t = LSTATUS(WINAPI*)(HKEY);
+using RegGetValueW_t = LSTATUS(WINAPI*)(HKEY, LPCWSTR, LPCWSTR, DWORD, LPDWORD, PVOID, LPDWORD);
 using FindWindowW_t = HWND(WINAPI*)(LPCWSTR, LPCWSTR);
 using GetWindowTextA_t = int(WINAPI*)(HWND, LPSTR, int);
 using GetWindowTextLengthA_t = int(WINAPI*)(HWND);
@@ -36,9 +35,7 @@ using GetParent_t = HWND(WINAPI*)(HWND);
 using SendMessageW_t = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
 using SendMessageTimeoutA_t = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM, UINT, UINT, PDWORD_PTR);
 
-void* realRegOpenKeyExW;
-void* realRegQueryValueExW;
-void* realRegCloseKey;
+void* realRegGetValueW;
 void* realFindWindowW;
 void* realGetWindowTextA;
 void* realGetWindowTextLengthA;
@@ -55,25 +52,16 @@ std::wstring textOf(LPCWSTR s) {
     return s;
 }
 
-LSTATUS WINAPI seenRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY out) {
-    Call c(Call::RegOpen);
-    c.text = textOf(path);
+LSTATUS WINAPI seenRegGetValueW(HKEY root, LPCWSTR path, LPCWSTR name, DWORD flags, LPDWORD type,
+                                PVOID data, LPDWORD size) {
+    Call c(Call::RegGet);
     c.root = root;
-    c.access = access;
-    g_seen->push_back(c);
-    return real<RegOpenKeyExW_t>(realRegOpenKeyExW)(root, path, options, access, out);
-}
-LSTATUS WINAPI seenRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
-                                    LPBYTE data, LPDWORD size) {
-    Call c(Call::RegQuery);
-    c.text = textOf(name);
+    c.text = textOf(path);
+    c.value = textOf(name);
+    c.access = flags;
     c.size = size ? *size : 0;
     g_seen->push_back(c);
-    return real<RegQueryValueExW_t>(realRegQueryValueExW)(key, name, reserved, type, data, size);
-}
-LSTATUS WINAPI seenRegCloseKey(HKEY key) {
-    g_seen->push_back(Call(Call::RegClose));
-    return real<RegCloseKey_t>(realRegCloseKey)(key);
+    return real<RegGetValueW_t>(realRegGetValueW)(root, path, name, flags, type, data, size);
 }
 HWND WINAPI seenFindWindowW(LPCWSTR cls, LPCWSTR title) {
     Call c(Call::Find);
@@ -125,12 +113,8 @@ std::vector<Call> recordTick() {
     std::vector<Call> seen;
     g_seen = &seen;
     {
-        ImportHook a("advapi32.dll", "RegOpenKeyExW", reinterpret_cast<void*>(&seenRegOpenKeyExW),
-                     &realRegOpenKeyExW);
-        ImportHook b("advapi32.dll", "RegQueryValueExW",
-                     reinterpret_cast<void*>(&seenRegQueryValueExW), &realRegQueryValueExW);
-        ImportHook c("advapi32.dll", "RegCloseKey", reinterpret_cast<void*>(&seenRegCloseKey),
-                     &realRegCloseKey);
+        ImportHook a("advapi32.dll", "RegGetValueW", reinterpret_cast<void*>(&seenRegGetValueW),
+                     &realRegGetValueW);
         ImportHook d("user32.dll", "FindWindowW", reinterpret_cast<void*>(&seenFindWindowW),
                      &realFindWindowW);
         ImportHook e("user32.dll", "GetWindowTextA", reinterpret_cast<void*>(&seenGetWindowTextA),
@@ -143,7 +127,7 @@ std::vector<Call> recordTick() {
                      &realSendMessageW);
         ImportHook i("user32.dll", "SendMessageTimeoutA",
                      reinterpret_cast<void*>(&seenSendMessageTimeoutA), &realSendMessageTimeoutA);
-        if (!a.active() || !b.active() || !c.active() || !d.active() || !e.active())
+        if (!a.active() || !d.active() || !e.active())
             std::printf("  (some imports could not be watched; the bare tick may miss calls)\n");
         tick();
     }
@@ -155,21 +139,13 @@ std::vector<Call> recordTick() {
 void bareTick(const std::vector<Call>& calls) {
     static BYTE value[4096];
     static char text[4096];
-    HKEY key = nullptr;
     for (const Call& c : calls) {
         switch (c.kind) {
-        case Call::RegOpen:
-            RegOpenKeyExW(c.root, c.text.c_str(), 0, c.access, &key);
-            break;
-        case Call::RegQuery: {
-            DWORD type = 0, size = c.size < sizeof value ? c.size : sizeof value;
-            RegQueryValueExW(key, c.text.c_str(), nullptr, &type, value, &size);
+        case Call::RegGet: {
+            DWORD size = c.size < sizeof value ? c.size : sizeof value;
+            RegGetValueW(c.root, c.text.c_str(), c.value.c_str(), c.access, nullptr, value, &size);
             break;
         }
-        case Call::RegClose:
-            RegCloseKey(key);
-            key = nullptr;
-            break;
         case Call::Find:
             FindWindowW(c.text.c_str(), nullptr);
             break;
@@ -191,13 +167,11 @@ void bareTick(const std::vector<Call>& calls) {
 }
 
 void describe(const std::vector<Call>& calls) {
-    int open = 0, query = 0, close = 0, find = 0, text = 0, parent = 0, length = 0;
+    int get = 0, find = 0, text = 0, parent = 0, length = 0;
     std::wstring classes;
     for (const Call& c : calls) {
         switch (c.kind) {
-        case Call::RegOpen: ++open; break;
-        case Call::RegQuery: ++query; break;
-        case Call::RegClose: ++close; break;
+        case Call::RegGet: ++get; break;
         case Call::Find:
             ++find;
             classes += (classes.empty() ? L"" : L", ") + (L"\"" + c.text + L"\"");
@@ -208,9 +182,9 @@ void describe(const std::vector<Call>& calls) {
         case Call::Other: std::printf("  also calls %s\n", c.name); break;
         }
     }
-    std::printf("  calls seen in one idle tick: RegOpenKeyExW %d, RegQueryValueExW %d, RegCloseKey %d,\n"
+    std::printf("  calls seen in one idle tick: RegGetValueW %d,\n"
                 "    FindWindowW %d (%ls), GetWindowTextA %d\n",
-                open, query, close, find, classes.c_str(), text);
+                get, find, classes.c_str(), text);
     if (parent || length)
         std::printf("    GetParent %d, SendMessageTimeoutA(WM_GETTEXTLENGTH) %d\n", parent, length);
     for (const Call& c : calls)
