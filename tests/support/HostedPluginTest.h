@@ -6,12 +6,12 @@
 // 'listening:' and the friendly name 'Ann'.
 #include "PlayerPlugin_h.h"
 #include "platform/ComPtr.h"
-#include "sim/common/Activation.h"
 #include "sim/messenger/SimMessenger.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,23 +37,15 @@ protected:
         if (registerMessenger_) {
             ASSERT_EQ(messenger().registerClass(), S_OK);
         }
-        dll_ = LoadLibraryW(pluginDllPath().c_str());
-        ASSERT_NE(dll_, nullptr);
-        install_ = dllExport<HRESULT(WINAPI*)(BOOL, LPCWSTR)>(dll_, "DllInstall");
-        ASSERT_NE(install_, nullptr);
-        ASSERT_EQ(install_(TRUE, L"user"), S_OK);
-    }
-    void TearDown() override {
-        if (install_) install_(FALSE, L"user");
+        dll_ = std::make_unique<HostedDll>();
+        ASSERT_TRUE(dll_->ok());
     }
 
     static sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
 
     ComPtr<_PlayerPlugin> createPlugin() {
         ComPtr<_PlayerPlugin> p;
-        EXPECT_EQ(sim::createFromRegistration(L"Tunecaster.PlayerPlugin", IID__PlayerPlugin,
-                                              p.putVoid()),
-                  S_OK);
+        EXPECT_EQ(dll_->createPlugin(p), S_OK);
         return p;
     }
 
@@ -91,8 +83,7 @@ protected:
     }
 
     bool registerMessenger_ = true;
-    HMODULE dll_ = nullptr;
-    HRESULT(WINAPI* install_)(BOOL, LPCWSTR) = nullptr;
+    std::unique_ptr<HostedDll> dll_;
     HWND conversation_ = nullptr;
     size_t seen_ = 0;
 };

@@ -18,43 +18,6 @@ bool parseCommand(_PlayerPlugin* p, const wchar_t* command) {
 
 } // namespace
 
-TEST_F(WatcherTest, SongChangeStopPauseAndResume) {
-    auto plugin = startWatching();
-    PlayerSim player(2);
-    ASSERT_TRUE(player.open());
-    player.play(1);
-    EXPECT_EQ(expectSends(1), Sends({kPlaying}));
-    EXPECT_EQ(quietFor(1500), Sends{}) << "the same title again is no change";
-
-    player.play(2);
-    EXPECT_EQ(expectSends(1), Sends({kPlaying}));
-
-    // Stopping: plain and now-playing in one tick (the title changed), then
-    // plain for good one tick later.
-    player.stop();
-    messenger().waitForSend(seen_ + 2, 4000);
-    auto stopped = newEntries();
-    ASSERT_EQ(stopped.size(), 3u);
-    EXPECT_EQ(stopped[0].text, kPlain);
-    EXPECT_EQ(stopped[1].text, kPlaying);
-    EXPECT_EQ(stopped[2].text, kPlain);
-    EXPECT_LT(stopped[1].tick - stopped[0].tick, 500u) << "first two belong to one tick";
-    EXPECT_GT(stopped[2].tick - stopped[1].tick, 500u) << "the last one to the next tick";
-    EXPECT_EQ(quietFor(1500), Sends{});
-    EXPECT_EQ(messenger().friendlyName(), L"Ann");
-
-    player.resume();
-    EXPECT_EQ(expectSends(1), Sends({kPlaying}));
-    EXPECT_EQ(messenger().friendlyName(), L"Ann listening: (!WAT)");
-
-    player.pause();
-    EXPECT_EQ(expectSends(3, 4500), Sends({kPlain, kPlaying, kPlain}));
-    EXPECT_EQ(messenger().friendlyName(), L"Ann");
-
-    player.resume();
-    EXPECT_EQ(expectSends(1), Sends({kPlaying}));
-}
-
 TEST_F(WatcherTest, PlayerExitRestoresOnceAndARestartWithTheSameTitleChangesNothing) {
     auto plugin = startWatching();
     {

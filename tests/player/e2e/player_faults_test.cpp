@@ -2,7 +2,7 @@
 // tick's lookup and the reader's, or in the middle of the reader's text read.
 // The tick must survive, and the plain name must come back once the player
 // is gone.
-#include "tests/fault/e2e/FaultFixture.h"
+#include "tests/support/FaultFixture.h"
 
 using tc::sim::PlayerSim;
 using namespace tc::test;

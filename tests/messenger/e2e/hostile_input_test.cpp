@@ -3,7 +3,7 @@
 // character for, 64 KB of text, and friendly names of nothing or of 10,000
 // characters. The title only tells the watcher that something changed; the
 // names go into the command whole.
-#include "tests/fault/e2e/FaultFixture.h"
+#include "tests/support/FaultFixture.h"
 
 using tc::sim::PlayerSim;
 using namespace tc::test;

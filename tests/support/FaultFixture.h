@@ -21,57 +21,17 @@ namespace tc::test {
 inline constexpr const wchar_t* kSettingsPath = kSettingsKey;
 inline constexpr const wchar_t* kUser = L"ann@example.com";
 
-// A value under HKEY_CURRENT_USER, raw: type and bytes.
-struct RawValue {
-    DWORD type = REG_NONE;
-    std::vector<BYTE> bytes;
-    bool operator==(const RawValue& o) const { return type == o.type && bytes == o.bytes; }
-};
+using RawValue = reg::RawValue;
 
 inline bool readRaw(const std::wstring& path, const std::wstring& name, RawValue& out) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    DWORD size = 0;
-    LSTATUS rc = RegQueryValueExW(key, name.c_str(), nullptr, &out.type, nullptr, &size);
-    if (rc == ERROR_SUCCESS) {
-        out.bytes.assign(size, 0);
-        rc = RegQueryValueExW(key, name.c_str(), nullptr, &out.type,
-                              out.bytes.empty() ? nullptr : out.bytes.data(), &size);
-        out.bytes.resize(size);
-    }
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    const std::optional<RawValue> value = test::readRaw(path, name);
+    if (value) out = *value;
+    return value.has_value();
 }
 
 inline void writeRaw(const std::wstring& path, const std::wstring& name, DWORD type,
                      const void* data, DWORD size) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                              nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
-// Every value of a key, by name.
-inline std::map<std::wstring, RawValue> allValues(const std::wstring& path) {
-    std::map<std::wstring, RawValue> out;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return out;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[16384];
-        DWORD nameLen = 16384;
-        if (RegEnumValueW(key, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        RawValue v;
-        if (readRaw(path, std::wstring(name, nameLen), v)) out[std::wstring(name, nameLen)] = v;
-    }
-    RegCloseKey(key);
-    return out;
+    EXPECT_TRUE(test::writeRaw(path, name, rawOf(type, data, size)));
 }
 
 class FaultTest : public HostedPluginTest {

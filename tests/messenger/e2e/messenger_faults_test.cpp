@@ -3,7 +3,7 @@
 // sign-in name the registry cannot take. In every case the plug-in keeps
 // ticking, the next name change goes through once the fault is gone, and the
 // user's data stays as it was.
-#include "tests/fault/e2e/FaultFixture.h"
+#include "tests/support/FaultFixture.h"
 
 #include <utility>
 

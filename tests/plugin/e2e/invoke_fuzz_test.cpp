@@ -4,7 +4,7 @@
 // arguments with good and null pointers, and null parameter blocks, results,
 // exception records and argument-error slots. Deterministic: a fixed seed per
 // test, and the case number is printed when something goes wrong.
-#include "tests/fault/e2e/FaultFixture.h"
+#include "tests/support/FaultFixture.h"
 
 #include "platform/Handles.h"
 

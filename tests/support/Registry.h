@@ -1,0 +1,38 @@
+#pragma once
+// The registry as the tests see it: the product's own keys, by the names the
+// product gives them, read and written through the product's wrappers.
+#include "platform/Registry.h"
+#include "settings/QuickTextSlot.h"
+#include "settings/SettingsStore.h"
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace tc::test {
+
+// The add-on's tree under HKEY_CURRENT_USER.
+inline constexpr const wchar_t* kAddOnKey = L"Software\\Venmoor";
+
+// Takes away what the product keeps for the user (its settings and the
+// quick texts it saved) and the add-on's tree.
+void wipeUserState();
+
+bool keyExists(HKEY root, const std::wstring& path);
+// A REG_SZ value; false, and `out` empty, when it is missing or not text.
+bool readString(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& out);
+// Stores a REG_SZ value, creating the key.
+bool writeString(HKEY root, const std::wstring& path, const std::wstring& name,
+                 const std::wstring& value);
+
+// Values of HKEY_CURRENT_USER\path exactly as stored.
+std::optional<reg::RawValue> readRaw(const std::wstring& path, const std::wstring& name);
+bool writeRaw(const std::wstring& path, const std::wstring& name, const reg::RawValue& value);
+reg::RawValue rawOf(DWORD type, const void* data, size_t bytes);
+// Every value of the key, by name.
+std::map<std::wstring, reg::RawValue> allValues(const std::wstring& path);
+
+// The add-on's quick-text slot 09 of a sign-in name.
+std::wstring slotOf(const std::wstring& signinName);
+
+} // namespace tc::test
