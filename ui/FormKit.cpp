@@ -1,6 +1,7 @@
 #include "ui/FormKit.h"
 
 #include "platform/Module.h"
+#include "ui/resource.h"
 
 #include <cmath>
 #include <vector>
@@ -15,6 +16,30 @@ constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 constexpr const wchar_t* kOwnerDisabledProp = L"Tunecaster.OwnerDisabled";
 
 } // namespace
+
+const int kFormIcon = IDI_TUNECASTER;
+
+LRESULT commonFormMessage(HWND form, UINT msg, WPARAM wParam, LPARAM lParam, FormState* state,
+                          HWND& open) {
+    switch (msg) {
+    case WM_ERASEBKGND:
+        if (!state) break;
+        RECT client;
+        GetClientRect(form, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, state->background.get());
+        return 1;
+    case WM_ACTIVATE:
+        if (state && keepFocusOnActivate(form, wParam, state->savedFocus)) return 0;
+        break;
+    case WM_CLOSE:
+        closeForm(form);
+        return 0;
+    case WM_DESTROY:
+        if (open == form) open = nullptr;
+        break;
+    }
+    return DefWindowProcW(form, msg, wParam, lParam);
+}
 
 ScreenDpi screenDpi() {
     ScreenDpi dpi;

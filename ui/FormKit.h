@@ -2,6 +2,7 @@
 // What the plug-in's two dialogs share: positions given in twips turned into
 // pixels for this screen, fonts sized in points, a window class per form, and
 // the modal loop that keeps the thread's timer and events running.
+#include "platform/Boundary.h"
 #include "platform/Handles.h"
 
 #include <memory>
@@ -28,6 +29,9 @@ RECT toPixels(const TwipsRect& r, const ScreenDpi& dpi);
 // A font of that point size (8.25, 14.25 ...) at the screen's resolution.
 GdiObject<HFONT> makeFont(const wchar_t* face, double points, bool bold, const ScreenDpi& dpi);
 
+// The icon of the product's forms, a resource of the module.
+extern const int kFormIcon;
+
 // Registers the class once per process in the module that holds the
 // resources; `icon` is a resource id of that module (0 for none).
 bool registerFormClass(const wchar_t* className, WNDPROC proc, int icon);
@@ -42,6 +46,15 @@ HWND createControl(HWND parent, int id, const wchar_t* className, const wchar_t*
                    DWORD style, const TwipsRect& where, const ScreenDpi& dpi, HFONT font);
 
 std::wstring controlText(HWND control);
+
+// What every form keeps besides its own: its background, the control that
+// had the focus, and whether its window owns it yet.
+struct FormState {
+    explicit FormState(COLORREF colour) : background(CreateSolidBrush(colour)) {}
+    GdiObject<HBRUSH> background;
+    HWND savedFocus = nullptr;
+    bool ownedByWindow = false; // set once creation has succeeded
+};
 
 // A form's state lives as long as its window. Call first thing in the form's
 // window procedure: it attaches the state handed to createForm at
@@ -76,6 +89,39 @@ HWND createStatefulForm(const wchar_t* className, const wchar_t* caption, int cl
         DestroyWindow(form);
         return nullptr;
     }
+    return form;
+}
+
+// What every form answers alike: it paints its background, keeps the focus
+// on the control that had it, closes without more on WM_CLOSE and forgets
+// that it is open (`open`) when destroyed; anything else gets the default.
+LRESULT commonFormMessage(HWND form, UINT msg, WPARAM wParam, LPARAM lParam, FormState* state,
+                          HWND& open);
+
+// The window procedure of a form: its own handler first (true when it
+// handled the message, with its result), then what every form does alike.
+// Nothing unwinds into the system.
+template <class State, bool (*Handle)(HWND, UINT, WPARAM, LPARAM, State&, LRESULT&), HWND* Open>
+LRESULT CALLBACK formProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return windowBoundary(form, msg, wParam, lParam, [&]() -> LRESULT {
+        State* state = formState<State>(form, msg, lParam);
+        LRESULT result = 0;
+        if (state && Handle(form, msg, wParam, lParam, *state, result)) return result;
+        return commonFormMessage(form, msg, wParam, lParam, state, *Open);
+    });
+}
+
+// The form of that procedure, registered with the product's icon and
+// created hidden with a new State and its controls, and noted as the one
+// that is open; null when either fails.
+template <class State, bool (*Handle)(HWND, UINT, WPARAM, LPARAM, State&, LRESULT&), HWND* Open,
+          class Build>
+HWND openForm(const wchar_t* className, const wchar_t* caption, int clientWidthTwips,
+              int clientHeightTwips, HWND owner, Build build) {
+    if (!registerFormClass(className, formProc<State, Handle, Open>, kFormIcon)) return nullptr;
+    HWND form = createStatefulForm<State>(className, caption, clientWidthTwips, clientHeightTwips,
+                                          owner, build);
+    if (form) *Open = form;
     return form;
 }
 

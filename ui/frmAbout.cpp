@@ -3,7 +3,6 @@
 #include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/Product.h"
-#include "platform/Boundary.h"
 #include "ui/FormIds.h"
 #include "ui/FormKit.h"
 #include "ui/SysInfo.h"
@@ -74,14 +73,12 @@ constexpr TwipsRect kImage1 = {4830, 315, 600, 600};
 constexpr TwipsRect kLine1 = {240, 2100, 5465 - 240, 0};
 constexpr COLORREF kLineColour = RGB(192, 192, 192);
 
-struct AboutForm {
+struct AboutForm : FormState {
+    AboutForm() : FormState(kWhite) {}
     ScreenDpi dpi;
     GdiObject<HFONT> fonts[FontCount];
-    GdiObject<HBRUSH> background{CreateSolidBrush(kWhite)};
     GdiObject<HBITMAP> banner;
     GdiObject<HBITMAP> small;
-    HWND savedFocus = nullptr;
-    bool ownedByWindow = false; // set once creation has succeeded
 };
 
 HWND g_about = nullptr;
@@ -158,88 +155,56 @@ void load(HWND form) {
     SetDlgItemTextW(form, LblTitle, product::kName);
 }
 
-LRESULT aboutMessage(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* state = formState<AboutForm>(form, msg, lParam);
-    switch (msg) {
-    case WM_ERASEBKGND:
-        if (state) {
-            RECT client;
-            GetClientRect(form, &client);
-            FillRect(reinterpret_cast<HDC>(wParam), &client, state->background.get());
-            return 1;
-        }
-        break;
-    case WM_PAINT:
-        if (state) {
-            paint(form, *state);
-            return 0;
-        }
-        break;
-    case WM_CTLCOLORSTATIC:
-        if (state) {
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            const Label* label = findLabel(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
-            SetTextColor(dc, label ? label->colour : RGB(0, 0, 0));
-            SetBkColor(dc, kWhite);
-            return reinterpret_cast<LRESULT>(state->background.get());
-        }
-        break;
-    case WM_SETCURSOR: {
-        const Label* label = findLabel(GetDlgCtrlID(reinterpret_cast<HWND>(wParam)));
-        if (label && label->target && LOWORD(lParam) == HTCLIENT) {
-            SetCursor(LoadCursorW(nullptr, IDC_HAND));
-            return TRUE;
-        }
-        break;
-    }
-    case WM_TIMER:
-        if (wParam == kTimer1) {
-            // Once, a second after opening: lift the box above whatever the
-            // host may have put over it meanwhile.
-            BringWindowToTop(form);
-            KillTimer(form, kTimer1);
-            return 0;
-        }
-        break;
-    case WM_ACTIVATE:
-        if (state && keepFocusOnActivate(form, wParam, state->savedFocus)) return 0;
-        break;
-    case WM_CHAR:
-        if (wParam == VK_ESCAPE) closeForm(form);
-        return 0;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDCANCEL && lParam == 0) { // Esc, through the dialog manager
-            closeForm(form);
-            return 0;
-        }
-        if (clickFocusedButtonOnEnter(form, wParam, lParam)) return 0;
-        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == Command2) {
-            closeForm(form);
-            return 0;
-        }
-        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == Command3) {
-            StartSysInfo(form);
-            return 0;
-        }
-        if (HIWORD(wParam) == STN_CLICKED) {
-            const Label* label = findLabel(LOWORD(wParam));
-            if (label && label->target) openTarget(label->target);
-            return 0;
-        }
-        return 0;
-    case WM_CLOSE:
+// A button or a clickable label was clicked.
+void clicked(HWND form, WPARAM wParam) {
+    if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == Command2) {
         closeForm(form);
-        return 0;
-    case WM_DESTROY:
-        if (g_about == form) g_about = nullptr;
-        break;
+    } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == Command3) {
+        StartSysInfo(form);
+    } else if (HIWORD(wParam) == STN_CLICKED) {
+        const Label* label = findLabel(LOWORD(wParam));
+        if (label && label->target) openTarget(label->target);
     }
-    return DefWindowProcW(form, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK aboutProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return windowBoundary(form, msg, wParam, lParam,
-                          [&] { return aboutMessage(form, msg, wParam, lParam); });
+bool aboutMessage(HWND form, UINT msg, WPARAM wParam, LPARAM lParam, AboutForm& state,
+                  LRESULT& result) {
+    result = 0;
+    switch (msg) {
+    case WM_PAINT:
+        paint(form, state);
+        return true;
+    case WM_CTLCOLORSTATIC: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        const Label* label = findLabel(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+        SetTextColor(dc, label ? label->colour : RGB(0, 0, 0));
+        SetBkColor(dc, kWhite);
+        result = reinterpret_cast<LRESULT>(state.background.get());
+        return true;
+    }
+    case WM_SETCURSOR: {
+        const Label* label = findLabel(GetDlgCtrlID(reinterpret_cast<HWND>(wParam)));
+        if (!label || !label->target || LOWORD(lParam) != HTCLIENT) return false;
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        result = TRUE;
+        return true;
+    }
+    case WM_TIMER:
+        if (wParam != kTimer1) return false;
+        // Once, a second after opening: lift the box above whatever the host
+        // may have put over it meanwhile.
+        BringWindowToTop(form);
+        KillTimer(form, kTimer1);
+        return true;
+    case WM_CHAR:
+        if (wParam == VK_ESCAPE) closeForm(form);
+        return true;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL && lParam == 0) closeForm(form); // Esc, from the dialog manager
+        else if (!clickFocusedButtonOnEnter(form, wParam, lParam)) clicked(form, wParam);
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -247,11 +212,9 @@ LRESULT CALLBACK aboutProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
 HWND aboutWindow() { return g_about; }
 
 HWND createAbout(HWND owner) {
-    if (!registerFormClass(kAboutClass, aboutProc, IDI_TUNECASTER)) return nullptr;
-    HWND form = createStatefulForm<AboutForm>(kAboutClass, L"", kClientWidth, kClientHeight,
-                                              owner, build);
+    HWND form = openForm<AboutForm, aboutMessage, &g_about>(kAboutClass, L"", kClientWidth,
+                                                           kClientHeight, owner, build);
     if (!form) return nullptr;
-    g_about = form;
     load(form);
     SetTimer(form, kTimer1, kTimer1Milliseconds, nullptr);
     return form;

@@ -1,10 +1,8 @@
 #include "ui/frmOptions.h"
 
 #include "settings/SettingsStore.h"
-#include "platform/Boundary.h"
 #include "ui/FormIds.h"
 #include "ui/FormKit.h"
-#include "ui/resource.h"
 
 #include <memory>
 
@@ -76,11 +74,9 @@ DWORD style(Kind kind) {
     }
 }
 
-struct OptionsForm {
+struct OptionsForm : FormState {
+    OptionsForm() : FormState(kBackground) {}
     GdiObject<HFONT> fonts[2];
-    GdiObject<HBRUSH> background{CreateSolidBrush(kBackground)};
-    HWND savedFocus = nullptr;
-    bool ownedByWindow = false; // set once creation has succeeded
 };
 
 HWND g_options = nullptr;
@@ -136,54 +132,31 @@ bool build(HWND form, OptionsForm& state) {
     return true;
 }
 
-LRESULT optionsMessage(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* state = formState<OptionsForm>(form, msg, lParam);
+bool optionsMessage(HWND form, UINT msg, WPARAM wParam, LPARAM lParam, OptionsForm& state,
+                    LRESULT& result) {
     switch (msg) {
-    case WM_ERASEBKGND:
-        if (state) {
-            RECT client;
-            GetClientRect(form, &client);
-            FillRect(reinterpret_cast<HDC>(wParam), &client, state->background.get());
-            return 1;
-        }
-        break;
     case WM_CTLCOLORSTATIC: // labels and option buttons sit on the form's grey
-        if (state) {
-            SetBkColor(reinterpret_cast<HDC>(wParam), kBackground);
-            return reinterpret_cast<LRESULT>(state->background.get());
-        }
-        break;
-    case WM_ACTIVATE:
-        if (state && keepFocusOnActivate(form, wParam, state->savedFocus)) return 0;
-        break;
+        SetBkColor(reinterpret_cast<HDC>(wParam), kBackground);
+        result = reinterpret_cast<LRESULT>(state.background.get());
+        return true;
     case WM_COMMAND:
-        if (clickFocusedButtonOnEnter(form, wParam, lParam)) return 0;
-        if (HIWORD(wParam) == BN_CLICKED) {
-            switch (LOWORD(wParam)) {
-            case Option1:
-            case Option2:
-                selectMode(form, LOWORD(wParam));
-                return 0;
-            case Command1:
-                // A failed write keeps the dialog open with what was typed.
-                if (SUCCEEDED(save(form))) closeForm(form);
-                return 0;
-            }
+        // Esc and Enter from the dialog manager close nothing here.
+        result = 0;
+        if (clickFocusedButtonOnEnter(form, wParam, lParam) || HIWORD(wParam) != BN_CLICKED)
+            return true;
+        switch (LOWORD(wParam)) {
+        case Option1:
+        case Option2:
+            selectMode(form, LOWORD(wParam));
+            break;
+        case Command1:
+            // A failed write keeps the dialog open with what was typed.
+            if (SUCCEEDED(save(form))) closeForm(form);
+            break;
         }
-        return 0; // Esc and Enter from the dialog manager close nothing here
-    case WM_CLOSE:
-        closeForm(form); // without saving
-        return 0;
-    case WM_DESTROY:
-        if (g_options == form) g_options = nullptr;
-        break;
+        return true;
     }
-    return DefWindowProcW(form, msg, wParam, lParam);
-}
-
-LRESULT CALLBACK optionsProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return windowBoundary(form, msg, wParam, lParam,
-                          [&] { return optionsMessage(form, msg, wParam, lParam); });
+    return false;
 }
 
 } // namespace
@@ -191,12 +164,9 @@ LRESULT CALLBACK optionsProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) 
 HWND optionsWindow() { return g_options; }
 
 HWND createOptions(HWND owner) {
-    if (!registerFormClass(kOptionsClass, optionsProc, IDI_TUNECASTER)) return nullptr;
-    HWND form = createStatefulForm<OptionsForm>(kOptionsClass, kOptionsCaption, kClientWidth,
-                                                kClientHeight, owner, build);
-    if (!form) return nullptr;
-    g_options = form;
-    load(form);
+    HWND form = openForm<OptionsForm, optionsMessage, &g_options>(
+        kOptionsClass, kOptionsCaption, kClientWidth, kClientHeight, owner, build);
+    if (form) load(form);
     return form;
 }
 
