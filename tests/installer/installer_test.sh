@@ -33,6 +33,13 @@ die() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "--- $*"; }
 
 wine_run() { "$src/scripts/wine-run.sh" "$@"; }
+# Runs PROGRAM (in DIR) through cmd with its switches as they are: Wine
+# quotes an argument with a space, and the setup reads neither "/D=..." nor
+# "_?=..." in quotes.
+wine_cmdline() {  # DIR PROGRAM SWITCHES...
+    local dir=$1; shift
+    (cd "$dir" && wine_run cmd /c "$*")
+}
 winpath() { winepath -w "$1" 2>/dev/null; }
 unixpath() { winepath -u "$1" 2>/dev/null; }
 
@@ -148,7 +155,7 @@ quiet_uninstall() {  # ROOT (HKCU or HKLM)
 uninstall_in_place() {  # INSTDIR(windows) ARGS...
     local dir=$1; shift
     cp "$(unixpath "$dir\\Uninstall.exe")" "$work/Uninstall-copy.exe"
-    wine_run "$work/Uninstall-copy.exe" "$@" "_?=$dir" || fail "the uninstaller exited with $?"
+    wine_cmdline "$work" Uninstall-copy.exe "$@" "_?=$dir" || fail "the uninstaller exited with $?"
 }
 
 # The registration that the host sees: the ProgID leads to the class, whose
@@ -219,6 +226,11 @@ forget_earlier_runs() {
     wine_run regsvr32 /u /s "$dll" >/dev/null 2>&1 || true
     wine_run reg delete "$settings_key" /f >/dev/null 2>&1 || true
     wine_run reg delete 'HKCU\Software\Venmoor' /f >/dev/null 2>&1 || true
+    # Windows always has these; a fresh Wine prefix gets them only with the
+    # first per-user registration, whose removal rightly leaves them.
+    for key in CLSID Interface TypeLib; do
+        wine_run reg add "HKCU\\Software\\Classes\\$key" /f >/dev/null
+    done
 }
 
 localappdata=$(wine_run cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')
