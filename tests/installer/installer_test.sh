@@ -178,11 +178,15 @@ expect_entry() {  # ROOT INSTDIR(windows)
     expect_value "$k" NoRepair 0x1
 }
 
+# The DLL installed is the one released beside the setup, stripped.
 expect_installed_files() {  # INSTDIR(windows)
     local dir
     dir=$(unixpath "$1")
     [ -d "$dir" ] || { fail "no folder $1"; return; }
-    cmp -s "$dir/tunecaster.dll" "$build/bin/tunecaster.dll" || fail "$1\\tunecaster.dll is not the packaged DLL"
+    cmp -s "$dir/tunecaster.dll" "$work/setup/tunecaster.dll" || fail "$1\\tunecaster.dll is not the packaged DLL"
+    if i686-w64-mingw32-objdump -h "$dir/tunecaster.dll" | grep -q '[[:space:]]\.debug_'; then
+        fail "$1\\tunecaster.dll carries debug sections"
+    fi
     [ -f "$dir/Uninstall.exe" ] || fail "no $1\\Uninstall.exe"
     [ "$(ls "$dir" | sort | tr '\n' ' ')" = "Uninstall.exe tunecaster.dll " ] ||
         fail "$1 holds more than the DLL and the uninstaller: $(ls "$dir")"
@@ -331,7 +335,10 @@ all-users)
 failures)
     snapshot before
     step "a DLL that cannot register fails the install and leaves nothing behind"
-    printf 'not a DLL' >"$work/tunecaster.dll"
+    # A DLL without the registration entry points.
+    printf 'int tc_not_a_plugin;\n' >"$work/not-a-plugin.c"
+    i686-w64-mingw32-gcc -shared -o "$work/tunecaster.dll" "$work/not-a-plugin.c" ||
+        die "could not build a DLL that cannot register"
     bad_setup=$(build_setup "$work/tunecaster.dll" "$work/bad-setup")
     rc=0
     wine_run "$bad_setup" /S || rc=$?
