@@ -20,6 +20,10 @@
 ;   /S                silent
 ;   /REMOVESETTINGS   also remove the user's own settings (a tick box when
 ;                     run with its pages)
+;
+; Exit codes besides 0: 2 the DLL could not be written, 3 it could not be
+; registered, 740 not elevated for an all-users install; uninstaller: 740
+; as above.
 
 Unicode true
 RequestExecutionLevel user
@@ -77,7 +81,12 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 Var RegsvrArgs   ; the per-user switches for regsvr32, empty machine-wide
-Var Upgrade      ; "1" when this installs over an earlier install
+; What the install folder and the registry held before this run, so that a
+; failed run takes away only what it put there ("1" when present).
+Var HadFolder
+Var HadDll
+Var HadUninstaller
+Var HadTrees     ; one digit per registration tree, in RegistrationTrees order
 
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_NOAUTOCLOSE
@@ -94,15 +103,33 @@ Var Upgrade      ; "1" when this installs over an earlier install
 
 !insertmacro MUI_LANGUAGE "English"
 
-; The Software\Classes entries that registration writes, under the root of the
-; install mode. Removing these trees undoes registration completely; they hold
-; nothing that is not ours.
-!macro RemoveRegistration
-  DeleteRegKey SHCTX "Software\Classes\CLSID\${CLSID}"
-  DeleteRegKey SHCTX "Software\Classes\${PROGID}"
-  DeleteRegKey SHCTX "Software\Classes\${PROGID_VERSIONED}"
-  DeleteRegKey SHCTX "Software\Classes\TypeLib\${LIBID}"
-  DeleteRegKey SHCTX "Software\Classes\Interface\${IID}"
+; The Software\Classes trees that registration writes, under the root of the
+; install mode, each with its place in $HadTrees. Removing these trees undoes
+; registration completely; they hold nothing that is not ours.
+!macro RegistrationTrees action
+  !insertmacro ${action} 0 "Software\Classes\CLSID\${CLSID}"
+  !insertmacro ${action} 1 "Software\Classes\${PROGID}"
+  !insertmacro ${action} 2 "Software\Classes\${PROGID_VERSIONED}"
+  !insertmacro ${action} 3 "Software\Classes\TypeLib\${LIBID}"
+  !insertmacro ${action} 4 "Software\Classes\Interface\${IID}"
+!macroend
+!macro DeleteTree index tree
+  DeleteRegKey SHCTX "${tree}"
+!macroend
+!macro NoteTree index tree
+  ClearErrors
+  EnumRegKey $0 SHCTX "${tree}" 0
+  ${If} ${Errors}
+    StrCpy $HadTrees "$HadTrees0"
+  ${Else}
+    StrCpy $HadTrees "$HadTrees1"
+  ${EndIf}
+!macroend
+!macro DeleteTreeIfNew index tree
+  StrCpy $0 $HadTrees 1 ${index}
+  ${If} $0 != 1
+    DeleteRegKey SHCTX "${tree}"
+  ${EndIf}
 !macroend
 
 !macro RequireAdmin message
@@ -143,32 +170,57 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
-; Undoes a half-done first install, so that a failed one leaves nothing
-; behind. Over an earlier install it leaves everything in place: that one's
-; uninstall entry and uninstaller must keep working, and they remove the
-; registration even when the DLL they find cannot.
+; Undoes a half-done install, so that a failed one leaves the install folder
+; and the registration as it found them: a DLL and uninstaller that were
+; there (an earlier install, or a DLL copied and registered by hand) come
+; back byte for byte, and only registration trees that this run created go.
+; An earlier install's uninstall entry was never touched.
 Function RollBack
-  ${If} $Upgrade == 1
-    Return
+  !insertmacro RegistrationTrees DeleteTreeIfNew
+  ${If} $HadDll == 1
+    CopyFiles /SILENT "$PLUGINSDIR\previous.dll" "$INSTDIR\tunecaster.dll"
+  ${Else}
+    Delete "$INSTDIR\tunecaster.dll"
   ${EndIf}
-  ExecWait '"$SYSDIR\regsvr32.exe" /u /s $RegsvrArgs "$INSTDIR\tunecaster.dll"'
-  !insertmacro RemoveRegistration
-  Delete "$INSTDIR\tunecaster.dll"
-  Delete "$INSTDIR\${UNINSTALLER}"
+  ${If} $HadUninstaller == 1
+    CopyFiles /SILENT "$PLUGINSDIR\previous-uninstaller.exe" "$INSTDIR\${UNINSTALLER}"
+  ${Else}
+    Delete "$INSTDIR\${UNINSTALLER}"
+  ${EndIf}
   ; The folder is our working directory since SetOutPath, and Windows does
   ; not remove a folder that is some process's working directory.
   SetOutPath "$TEMP"
-  RMDir "$INSTDIR"
+  ${If} $HadFolder != 1
+    RMDir "$INSTDIR"
+  ${EndIf}
 FunctionEnd
+
+; Copies FILE aside to $PLUGINSDIR\AS when it exists, and sets VAR to "1"
+; then; stops the install, before anything changed, if it cannot.
+!macro KeepAside var file as
+  StrCpy ${var} 0
+  ${If} ${FileExists} "${file}"
+    ClearErrors
+    CopyFiles /SILENT "${file}" "$PLUGINSDIR\${as}"
+    ${If} ${Errors}
+      SetErrorLevel 2
+      Abort "Could not keep a copy of ${file} to restore if the setup fails."
+    ${EndIf}
+    StrCpy ${var} 1
+  ${EndIf}
+!macroend
 
 Section "Tunecaster" SecMain
   SectionIn RO
-  StrCpy $Upgrade 0
-  ReadRegStr $0 SHCTX "${UNINST_KEY}" "InstallLocation"
-  ${If} $0 == $INSTDIR
-  ${AndIf} ${FileExists} "$INSTDIR\${UNINSTALLER}"
-    StrCpy $Upgrade 1
+  InitPluginsDir
+  StrCpy $HadFolder 0
+  ${If} ${FileExists} "$INSTDIR\*.*"
+    StrCpy $HadFolder 1
   ${EndIf}
+  !insertmacro KeepAside $HadDll "$INSTDIR\tunecaster.dll" previous.dll
+  !insertmacro KeepAside $HadUninstaller "$INSTDIR\${UNINSTALLER}" previous-uninstaller.exe
+  StrCpy $HadTrees ""
+  !insertmacro RegistrationTrees NoteTree
   SetOutPath "$INSTDIR"
 
   ; A messenger that still has an older copy loaded keeps the file locked.
@@ -228,7 +280,7 @@ Section "un.Tunecaster" SecUnMain
   DetailPrint "Unregistering the plug-in..."
   ExecWait '"$SYSDIR\regsvr32.exe" /u /s $RegsvrArgs "$INSTDIR\tunecaster.dll"' $0
   ; Whatever regsvr32 managed, these keys are ours alone.
-  !insertmacro RemoveRegistration
+  !insertmacro RegistrationTrees DeleteTree
 
   Delete /REBOOTOK "$INSTDIR\tunecaster.dll"
   Delete "$INSTDIR\${UNINSTALLER}"

@@ -346,6 +346,21 @@ failures)
     snapshot after
     expect_same before after "after the failed install"
 
+    step "a failed install into a folder with a DLL registered by hand leaves that DLL and its registration"
+    mkdir -p "$(unixpath "$user_dir")"
+    cp "$build/bin/tunecaster.dll" "$(unixpath "$user_dir")/"
+    wine_run regsvr32 /s /n /i:user "$user_dir\\tunecaster.dll" || fail "registering by hand failed"
+    snapshot by-hand
+    rc=0
+    wine_run "$bad_setup" /S || rc=$?
+    [ "$rc" -ne 0 ] || fail "the install reported success although registration failed"
+    cmp -s "$(unixpath "$user_dir\\tunecaster.dll")" "$build/bin/tunecaster.dll" ||
+        fail "the failed install changed the DLL that was there"
+    snapshot after
+    expect_same by-hand after "after the failed install over a DLL registered by hand"
+    wine_run regsvr32 /u /s /n /i:user "$user_dir\\tunecaster.dll" || true
+    rm -rf "$(unixpath "$user_dir")"
+
     step "a failed upgrade leaves the earlier install uninstallable"
     wine_run "$setup" /S || fail "the installer exited with $?"
     rc=0
@@ -353,6 +368,8 @@ failures)
     [ "$rc" -ne 0 ] || fail "the upgrade reported success although registration failed"
     expect_entry HKCU "$user_dir"
     [ -f "$(unixpath "$user_dir\\Uninstall.exe")" ] || fail "the failed upgrade removed the uninstaller"
+    cmp -s "$(unixpath "$user_dir\\tunecaster.dll")" "$work/setup/tunecaster.dll" ||
+        fail "the failed upgrade did not put the earlier DLL back"
     uninstall_in_place "$user_dir" /S
     snapshot after
     expect_same before after "after uninstalling what the failed upgrade left"
