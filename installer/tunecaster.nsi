@@ -4,7 +4,8 @@
 ; rights: the DLL goes to %LOCALAPPDATA%\Tunecaster and is registered under
 ; HKCU\Software\Classes (regsvr32 /n /i:user, i.e. DllInstall(TRUE, "user")).
 ; Run elevated with /ALLUSERS it installs to Program Files and registers the
-; plug-in machine-wide instead.
+; plug-in machine-wide instead; then only a folder inside the program folder
+; is accepted, since every user's Messenger loads the DLL from there.
 ;
 ; Built by scripts/release.sh, which passes:
 ;   /DDLL=<tunecaster.dll>  /DOUTFILE=<setup.exe>  /DVERSION=<a.b.c.d>
@@ -22,8 +23,8 @@
 ;                     run with its pages)
 ;
 ; Exit codes besides 0: 2 the DLL could not be written, 3 it could not be
-; registered, 740 not elevated for an all-users install; uninstaller: 740
-; as above.
+; registered, 161 an all-users folder outside the program folder, 740 not
+; elevated for an all-users install; uninstaller: 740 as above.
 
 Unicode true
 RequestExecutionLevel user
@@ -56,8 +57,11 @@ ManifestDPIAware true
 !define UNINST_KEY "${UNINST_LIST}\Tunecaster"
 !define SETTINGS_KEY "Software\Dorvin's Tunecaster"
 !define UNINSTALLER "Uninstall.exe"
-; Windows' own code for "the requested operation requires elevation".
+; Exit codes are Windows' own error codes where one says what went wrong:
+; "The requested operation requires elevation."
 !define ERROR_ELEVATION_REQUIRED 740
+; "The specified path is invalid."
+!define ERROR_BAD_PATHNAME 161
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
@@ -81,6 +85,7 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 Var RegsvrArgs   ; the per-user switches for regsvr32, empty machine-wide
+Var AllUsers     ; "1" for an all-users install
 ; What the install folder and the registry held before this run, so that a
 ; failed run takes away only what it put there ("1" when present).
 Var HadFolder
@@ -92,6 +97,7 @@ Var HadTrees     ; one digit per registration tree, in RegistrationTrees order
 !define MUI_FINISHPAGE_NOAUTOCLOSE
 !define MUI_UNFINISHPAGE_NOAUTOCLOSE
 
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -144,6 +150,7 @@ Var HadTrees     ; one digit per registration tree, in RegistrationTrees order
 
 Function .onInit
   StrCpy $RegsvrArgs "/n /i:user"
+  StrCpy $AllUsers 0
   SetShellVarContext current
   ; $INSTDIR holds the per-user default unless /D= chose a folder.
   StrCpy $R2 0
@@ -156,6 +163,7 @@ Function .onInit
   ${IfNot} ${Errors}
     !insertmacro RequireAdmin "Installing ${PRODUCT} for all users needs administrator rights. Run the setup as administrator, or without /ALLUSERS to install it for yourself only."
     StrCpy $RegsvrArgs ""
+    StrCpy $AllUsers 1
     SetShellVarContext all
     ${If} $R2 == 1
       StrCpy $INSTDIR "$PROGRAMFILES\${PRODUCT}"
@@ -168,6 +176,65 @@ Function .onInit
   ${AndIf} $0 != ""
     StrCpy $INSTDIR $0
   ${EndIf}
+  ${If} $AllUsers == 1
+    Call CheckMachineFolder
+    ${If} $0 != ""
+      MessageBox MB_OK|MB_ICONSTOP $0 /SD IDOK
+      SetErrorLevel ${ERROR_BAD_PATHNAME}
+      Quit
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+Function DirectoryLeave
+  ${If} $AllUsers == 1
+    Call CheckMachineFolder
+    ${If} $0 != ""
+      MessageBox MB_OK|MB_ICONSTOP $0
+      Abort
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; Every user's Messenger loads an all-users install's DLL, so it must lie
+; where only administrators can replace it: inside the 32-bit or the 64-bit
+; program folder. $INSTDIR becomes its full path (no "." or ".." left, which
+; could lead a prefix test astray) and the test is made on a whole folder
+; name, ignoring case as Windows does. A short (8.3) name is refused, on the
+; safe side. $0 is left empty when the folder is accepted, else it holds
+; the message for the user.
+Function CheckMachineFolder
+  StrCpy $0 ""
+  System::Call 'kernel32::GetFullPathNameW(w "$INSTDIR", i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
+  ${If} $2 == 0
+  ${OrIf} $2 >= ${NSIS_MAX_STRLEN}
+    StrCpy $0 "$INSTDIR is not a folder that ${PRODUCT} can be installed to."
+    Return
+  ${EndIf}
+  StrCpy $2 $1 1 -1
+  ${If} $2 == "\"
+    StrCpy $1 $1 -1
+  ${EndIf}
+  StrCpy $INSTDIR $1
+  ${ForEach} $3 0 1 + 1
+    ${If} $3 == 0
+      StrCpy $4 $PROGRAMFILES32
+    ${Else}
+      StrCpy $4 $PROGRAMFILES64
+    ${EndIf}
+    System::Call 'kernel32::GetFullPathNameW(w "$4", i ${NSIS_MAX_STRLEN}, w .r4, p 0) i .r2'
+    ${If} $2 != 0
+      StrCpy $4 "$4\"
+      StrLen $5 $4
+      StrLen $6 $INSTDIR
+      StrCpy $7 $INSTDIR $5
+      ${If} $6 > $5
+      ${AndIf} $7 == $4
+        Return
+      ${EndIf}
+    ${EndIf}
+  ${Next}
+  StrCpy $0 "For all users, ${PRODUCT} must be installed in a folder inside the program folder ($PROGRAMFILES), where only administrators can change it: every user's Messenger loads it from there.$\r$\n$\r$\n$INSTDIR is outside the program folder. Choose a folder inside it, or install without /ALLUSERS for yourself only."
 FunctionEnd
 
 ; Undoes a half-done install, so that a failed one leaves the install folder

@@ -4,7 +4,9 @@
 # silently, checks the files and keys, lets the simulated host load the
 # plug-in through the registration alone, uninstalls, and checks that exactly
 # what the installer added is gone: the registry and the user folders are
-# compared whole with how they were before.
+# compared whole with how they were before. The all-users folder rule is
+# checked with them; the windows are driven by tc_installer_driver.exe,
+# built beside the tests.
 #
 #   installer_test.sh SOURCE_DIR BUILD_DIR SCENARIO
 #
@@ -40,6 +42,7 @@ wine_cmdline() {  # DIR PROGRAM SWITCHES...
     local dir=$1; shift
     (cd "$dir" && wine_run cmd /c "$*")
 }
+driver() { wine_run "$build/bin/tc_installer_driver.exe" "$@"; }
 winpath() { winepath -w "$1" 2>/dev/null; }
 unixpath() { winepath -u "$1" 2>/dev/null; }
 
@@ -224,7 +227,8 @@ forget_earlier_runs() {
         if [ -f "$(unixpath "$dir\\Uninstall.exe")" ]; then uninstall_in_place "$dir" /S; fi
         wine_run reg delete "$root\\$uninst_subkey" /f >/dev/null 2>&1 || true
     done
-    rm -rf "$(unixpath "$user_dir")" "$(unixpath "${user_dir}Elsewhere")" "$(unixpath "$machine_dir")"
+    rm -rf "$(unixpath "$user_dir")" "$(unixpath "${user_dir}Elsewhere")" "$(unixpath "$machine_dir")" \
+           "$(unixpath "$machine_dir Custom")"
     dll=$(winpath "$build/bin/tunecaster.dll")
     wine_run regsvr32 /u /s /n /i:user "$dll" >/dev/null 2>&1 || true
     wine_run regsvr32 /u /s "$dll" >/dev/null 2>&1 || true
@@ -244,6 +248,7 @@ machine_dir="$programfiles\\Tunecaster"
 [ -n "$localappdata" ] && [ -n "$programfiles" ] || die "Wine did not tell the user folders"
 
 [ -f "$build/bin/tunecaster.dll" ] || die "build the DLL first: $build/bin/tunecaster.dll"
+[ -f "$build/bin/tc_installer_driver.exe" ] || die "build tc_installer_driver first"
 step "building the installer"
 setup=$(build_setup "$build/bin/tunecaster.dll" "$work/setup")
 forget_earlier_runs
@@ -330,6 +335,39 @@ all-users)
     expect_user_state_kept
     snapshot after
     expect_same before after "after the uninstall"
+
+    step "a folder outside the program folder is refused with 161, however it is written"
+    for outside in 'C:\users\Public\Tunecaster' "$programfiles\\..\\users\\Public\\Tunecaster" \
+                   "${programfiles}X\\Tunecaster" "$programfiles"; do
+        rc=0
+        wine_cmdline "$work/setup" "$(basename "$setup")" /S /ALLUSERS "/D=$outside" || rc=$?
+        [ "$rc" -eq 161 ] || fail "/ALLUSERS /D=$outside exited with $rc, expected 161"
+    done
+    snapshot after
+    expect_same before after "after the refused folders"
+
+    step "with its pages, a folder outside is refused on the folder page"
+    (wine_run "$setup" /ALLUSERS || true) &
+    setup_pid=$!
+    driver set-text Install 'C:\users\Public\Tunecaster' >/dev/null || fail "no folder page"
+    driver press Install >/dev/null || fail "no Install button"
+    refusal=$(driver press OK) || fail "the folder outside was not refused"
+    grep -q "program folder" <<<"$refusal" || fail "the refusal does not say why: $refusal"
+    driver press Cancel >/dev/null && driver press Yes >/dev/null || fail "the setup could not be closed"
+    wait "$setup_pid"
+    snapshot after
+    expect_same before after "after the folder refused on the page"
+
+    step "a folder inside the program folder is accepted in any case and spelling, and used by its full name"
+    custom="$programfiles\\Tunecaster Custom"
+    wine_cmdline "$work/setup" "$(basename "$setup")" /S /ALLUSERS \
+        "/D=${programfiles,,}\\Other\\..\\Tunecaster Custom\\" || fail "the installer exited with $?"
+    expect_installed_files "$custom"
+    location=$(reg_value "HKLM\\$uninst_subkey" InstallLocation) || location=
+    [ "${location,,}" = "${custom,,}" ] || fail "installed to '$location', expected '$custom'"
+    quiet_uninstall HKLM
+    snapshot after
+    expect_same before after "after uninstalling from the folder of that name"
     ;;
 
 failures)
