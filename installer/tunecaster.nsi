@@ -11,7 +11,9 @@
 ;   /DDLL=<tunecaster.dll>  /DOUTFILE=<setup.exe>  /DVERSION=<a.b.c.d>
 ;   /DCLSID=  /DLIBID=  /DIID=  /DPROGID=  /DPROGID_VERSIONED=
 ; The identifiers let the uninstaller remove the registration even when the
-; DLL can no longer do that itself (deleted or damaged by hand).
+; DLL can no longer do that itself (deleted or damaged by hand). For the same
+; reason the uninstaller carries its own copy of the DLL, with which it gives
+; the user's own quick text 09 back.
 ;
 ; Switches:
 ;   /S                silent
@@ -24,7 +26,8 @@
 ;
 ; Exit codes besides 0: 2 the DLL could not be written, 3 it could not be
 ; registered, 161 an all-users folder outside the program folder, 740 not
-; elevated for an all-users install; uninstaller: 740 as above.
+; elevated for an all-users install; uninstaller: 1013 a quick text could
+; not be given back (the rest is uninstalled), 740 as above.
 
 Unicode true
 RequestExecutionLevel user
@@ -62,6 +65,8 @@ ManifestDPIAware true
 !define ERROR_ELEVATION_REQUIRED 740
 ; "The specified path is invalid."
 !define ERROR_BAD_PATHNAME 161
+; "The configuration registry key could not be written."
+!define ERROR_CANTWRITE 1013
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
@@ -92,6 +97,7 @@ Var HadFolder
 Var HadDll
 Var HadUninstaller
 Var HadTrees     ; one digit per registration tree, in RegistrationTrees order
+Var QuickTextsKept ; "1" when a quick text could not be given back
 
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_NOAUTOCLOSE
@@ -344,6 +350,24 @@ SectionEnd
 
 Section "un.Tunecaster" SecUnMain
   SectionIn RO
+  ; The user's own quick text 09, as it was before the plug-in first wrote
+  ; it, goes back first, while the settings that hold the copies are all
+  ; there. The uninstaller's own copy of the DLL does it, so that it works
+  ; even when the installed one was deleted or damaged by hand. It reaches
+  ; only the user who runs the uninstaller.
+  DetailPrint "Giving back your own quick text 09..."
+  File "/oname=$PLUGINSDIR\tunecaster.dll" "${DLL}"
+  StrCpy $0 "not started"
+  ClearErrors
+  ExecWait '"$SYSDIR\regsvr32.exe" /u /s /n /i:quicktexts "$PLUGINSDIR\tunecaster.dll"' $0
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
+    StrCpy $QuickTextsKept 1
+    DetailPrint "regsvr32 failed: $0"
+    MessageBox MB_OK|MB_ICONEXCLAMATION "Your own quick text 09 could not be put back everywhere. What could not be put back stays under HKEY_CURRENT_USER\${SETTINGS_KEY}\SavedQuickText09, and your ${PRODUCT} settings are kept with it." /SD IDOK
+    SetErrorLevel ${ERROR_CANTWRITE}
+  ${EndIf}
+
   DetailPrint "Unregistering the plug-in..."
   ExecWait '"$SYSDIR\regsvr32.exe" /u /s $RegsvrArgs "$INSTDIR\tunecaster.dll"' $0
   ; Whatever regsvr32 managed, these keys are ours alone.
@@ -357,7 +381,13 @@ Section "un.Tunecaster" SecUnMain
 SectionEnd
 
 Section /o "un.Remove my settings" SecUnSettings
-  DeleteRegKey HKCU "${SETTINGS_KEY}"
+  ; The copies of quick texts that could not be given back are the user's
+  ; own: they must not go with the settings.
+  ${If} $QuickTextsKept == 1
+    DetailPrint "Your settings are kept: they hold the quick text that could not be put back."
+  ${Else}
+    DeleteRegKey HKCU "${SETTINGS_KEY}"
+  ${EndIf}
 SectionEnd
 
 ; Last, so that a script waiting for the entry to go knows the rest is done.
@@ -374,6 +404,7 @@ Function un.onInit
   ; The install mode is not passed on the command line: an all-users install
   ; is the one whose folder the machine-wide uninstall entry names.
   StrCpy $RegsvrArgs "/n /i:user"
+  StrCpy $QuickTextsKept 0
   SetShellVarContext current
   ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
   ${If} $0 != ""
@@ -382,6 +413,7 @@ Function un.onInit
     StrCpy $RegsvrArgs ""
     SetShellVarContext all
   ${EndIf}
+  InitPluginsDir
 
   ${GetParameters} $R0
   ClearErrors

@@ -10,9 +10,12 @@
 //   tc_installer_driver.exe set-text BUTTON TEXT
 //       awaits the button likewise and puts TEXT into the first visible edit
 //       box of its window.
+//   tc_installer_driver.exe volatile-key PATH
+//       creates HKEY_CURRENT_USER\PATH as a volatile key, under which no
+//       lasting key can be created.
 //
 // Exits 0 on success; 1 when the button never comes (listing the buttons
-// there are); 2 on bad use.
+// there are) or the key cannot be made; 2 on bad use.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -141,6 +144,18 @@ int setText(const std::wstring& label, const std::wstring& text) {
     return 1;
 }
 
+int volatileKey(const std::wstring& path) {
+    HKEY key = nullptr;
+    const LSTATUS rc = RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
+                                       REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (rc != ERROR_SUCCESS) {
+        std::printf("cannot create %ls: %ld\n", path.c_str(), rc);
+        return 1;
+    }
+    RegCloseKey(key);
+    return 0;
+}
+
 } // namespace
 
 int main() {
@@ -156,7 +171,8 @@ int main() {
         HWND top = nullptr;
         rc = awaitButton(args[1], top) ? 0 : 1;
     } else if (args.size() == 3 && args[0] == L"set-text") rc = setText(args[1], args[2]);
-    else std::printf("usage: press BUTTON | await BUTTON | set-text BUTTON TEXT\n");
+    else if (args.size() == 2 && args[0] == L"volatile-key") rc = volatileKey(args[1]);
+    else std::printf("usage: press BUTTON | await BUTTON | set-text BUTTON TEXT | volatile-key PATH\n");
     std::fflush(stdout);
     return rc;
 }

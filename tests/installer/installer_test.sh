@@ -4,9 +4,10 @@
 # silently, checks the files and keys, lets the simulated host load the
 # plug-in through the registration alone, uninstalls, and checks that exactly
 # what the installer added is gone: the registry and the user folders are
-# compared whole with how they were before. The all-users folder rule is
-# checked with them; the windows are driven by tc_installer_driver.exe,
-# built beside the tests.
+# compared whole with how they were before. The uninstaller's give-back of
+# the user's own quick text 09 and the all-users folder rule are checked
+# with them; the windows are driven by tc_installer_driver.exe, built beside
+# the tests.
 #
 #   installer_test.sh SOURCE_DIR BUILD_DIR SCENARIO
 #
@@ -25,6 +26,7 @@ rm -rf "$work"
 mkdir -p "$work"
 
 settings_key="HKCU\\Software\\Dorvin's Tunecaster"
+saved_key="$settings_key\\SavedQuickText09"
 host_slot_key='HKCU\Software\Venmoor\Kestrix2\someone@example.com\Preferences\QuickTexts\QuickText01'
 uninst_subkey='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tunecaster'
 progid='Tunecaster.PlayerPlugin'
@@ -113,6 +115,10 @@ export_reg() {
         !drop' >"$2"
 }
 
+# Leaves out the keys of the add-on's quick-text slots 09, which the
+# uninstaller gives back: those are checked on their own.
+without_slots09() { awk '/^\[/ { drop = ($0 ~ /\\QuickText09\]$/) } !drop' "$1"; }
+
 snapshot() {  # NAME: the registry hives and the user and program folders
     export_reg 'HKCU' "$work/$1.hkcu" filtered
     export_reg 'HKLM\Software' "$work/$1.hklm" filtered
@@ -159,6 +165,15 @@ uninstall_in_place() {  # INSTDIR(windows) ARGS...
     local dir=$1; shift
     cp "$(unixpath "$dir\\Uninstall.exe")" "$work/Uninstall-copy.exe"
     wine_cmdline "$work" Uninstall-copy.exe "$@" "_?=$dir" || fail "the uninstaller exited with $?"
+}
+
+# The same, expecting the exit code CODE, of which Wine passes on the low
+# eight bits.
+uninstall_in_place_fails() {  # CODE INSTDIR(windows) ARGS...
+    local code=$1 dir=$2 rc=0; shift 2
+    cp "$(unixpath "$dir\\Uninstall.exe")" "$work/Uninstall-copy.exe"
+    wine_cmdline "$work" Uninstall-copy.exe "$@" "_?=$dir" || rc=$?
+    [ "$rc" -eq $((code % 256)) ] || fail "the uninstaller exited with $rc, expected $code"
 }
 
 # The registration that the host sees: the ProgID leads to the class, whose
@@ -216,6 +231,43 @@ expect_user_state_kept() {
     expect_value "$settings_key\\Data" TagPl "kept tag"
     expect_value "$host_slot_key" Message "hello"
 }
+
+# --- The user's own quick text 09 --------------------------------------
+slot09() { echo "HKCU\\Software\\Venmoor\\Kestrix2\\$1\\Preferences\\QuickTexts\\QuickText09"; }
+saved_users=(alice@example.com bob@example.com)
+
+# Two users' own slot 09 as the plug-in found them, the copies it kept of
+# them (the same values, "Saved" written last), and the slots then
+# overwritten as the plug-in does: one held a text of the user's own with
+# AutoSend off, the other no text at all.
+seed_saved_slots() {
+    local name
+    wine_run reg add "$(slot09 alice@example.com)" /v Message /d "my own text" /f >/dev/null
+    wine_run reg add "$(slot09 alice@example.com)" /v AutoSend /t REG_DWORD /d 0 /f >/dev/null
+    wine_run reg add "$(slot09 bob@example.com)" /v AutoSend /t REG_DWORD /d 0 /f >/dev/null
+    wine_run reg add "$saved_key\\alice@example.com" /v Message /d "my own text" /f >/dev/null
+    wine_run reg add "$saved_key\\alice@example.com" /v AutoSend /t REG_DWORD /d 0 /f >/dev/null
+    wine_run reg add "$saved_key\\bob@example.com" /v AutoSend /t REG_DWORD /d 0 /f >/dev/null
+    for name in "${saved_users[@]}"; do
+        wine_run reg add "$saved_key\\$name" /v Saved /t REG_DWORD /d 1 /f >/dev/null
+        export_reg "$(slot09 "$name")" "$work/slot-$name.own"
+        wine_run reg add "$(slot09 "$name")" /v Message /d "/name Ann listening: (!WAT)" /f >/dev/null
+        wine_run reg add "$(slot09 "$name")" /v AutoSend /t REG_DWORD /d 1 /f >/dev/null
+    done
+}
+
+expect_slots_given_back() {
+    local name
+    for name in "${saved_users[@]}"; do
+        export_reg "$(slot09 "$name")" "$work/slot-$name.now"
+        cmp -s "$work/slot-$name.own" "$work/slot-$name.now" ||
+            fail "$name's slot 09 is not as it was: $(diff "$work/slot-$name.own" "$work/slot-$name.now" | tr '\n' ' ')"
+    done
+    if key_exists "$saved_key"; then fail "the copies of the slots are still there"; fi
+}
+
+# Leaves out the copies of the slots, which the uninstaller gives back.
+without_saved_slots() { awk '/^\[/ { drop = index($0, "\\SavedQuickText09") > 0 } !drop' "$1"; }
 
 # Starts from a prefix with no Tunecaster in it: no install left by an
 # earlier, interrupted run, and no registration left by other tests (they
@@ -278,6 +330,7 @@ per-user)
     step "uninstalling with the registered quiet command, keeping the settings"
     dir=$(unixpath "$user_dir")
     echo "mine" >"$dir/my notes.txt"
+    seed_saved_slots
     export_reg "$settings_key" "$work/settings-before"
     export_reg 'HKCU\Software\Venmoor' "$work/host-before"
     quiet_uninstall HKCU
@@ -286,9 +339,11 @@ per-user)
     rmdir "$dir"
     export_reg "$settings_key" "$work/settings-after"
     export_reg 'HKCU\Software\Venmoor' "$work/host-after"
-    [ -s "$work/settings-after" ] && cmp -s "$work/settings-before" "$work/settings-after" ||
+    expect_slots_given_back
+    [ -s "$work/settings-after" ] && cmp -s <(without_saved_slots "$work/settings-before") "$work/settings-after" ||
         fail "the uninstaller changed the user's settings without being asked"
-    cmp -s "$work/host-before" "$work/host-after" || fail "the uninstaller changed the host's keys"
+    cmp -s <(without_slots09 "$work/host-before") <(without_slots09 "$work/host-after") ||
+        fail "the uninstaller changed the host's keys"
     snapshot after
     expect_same before after "after the uninstall"
 
@@ -412,13 +467,31 @@ failures)
     snapshot after
     expect_same before after "after uninstalling what the failed upgrade left"
 
-    step "an install whose DLL was deleted by hand still uninstalls cleanly"
+    step "an install whose DLL was deleted by hand still uninstalls cleanly and gives the quick texts back"
     wine_run "$setup" /S || fail "the installer exited with $?"
     expect_registration HKCU "$user_dir\\tunecaster.dll"
+    seed_saved_slots
     rm -f "$(unixpath "$user_dir\\tunecaster.dll")"
     uninstall_in_place "$user_dir" /S
+    expect_slots_given_back
     snapshot after
     expect_same before after "after uninstalling the damaged install"
+
+    step "a quick text that cannot be given back is kept with the settings; the rest is uninstalled, with 1013"
+    wine_run "$setup" /S || fail "the installer exited with $?"
+    # The slot's parent admits no lasting key, so the slot cannot be made.
+    wine_run reg add 'HKCU\Software\Venmoor\Kestrix2\carol@example.com\Preferences' /f >/dev/null
+    driver volatile-key 'Software\Venmoor\Kestrix2\carol@example.com\Preferences\QuickTexts' >/dev/null ||
+        die "could not make a volatile key"
+    wine_run reg add "$saved_key\\carol@example.com" /v Message /d "carol's own text" /f >/dev/null
+    wine_run reg add "$saved_key\\carol@example.com" /v Saved /t REG_DWORD /d 1 /f >/dev/null
+    export_reg "$settings_key" "$work/settings-before"
+    uninstall_in_place_fails 1013 "$user_dir" /S /REMOVESETTINGS
+    export_reg "$settings_key" "$work/settings-after"
+    cmp -s "$work/settings-before" "$work/settings-after" ||
+        fail "the settings that hold the copy were changed: $(diff "$work/settings-before" "$work/settings-after" | tr '\n' ' ')"
+    snapshot after
+    expect_same before after "after the uninstall that could not give a quick text back"
     ;;
 
 *) die "unknown scenario $scenario" ;;
