@@ -26,8 +26,9 @@
 ;
 ; Exit codes besides 0: 2 the DLL could not be written, 3 it could not be
 ; registered, 161 an all-users folder outside the program folder, 740 not
-; elevated for an all-users install; uninstaller: 1013 a quick text could
-; not be given back (the rest is uninstalled), 740 as above.
+; elevated for an all-users install; uninstaller: 32 the DLL is in use (a
+; Messenger is running), 1013 a quick text could not be given back (the
+; rest is uninstalled), 740 as above.
 
 Unicode true
 RequestExecutionLevel user
@@ -63,6 +64,8 @@ ManifestDPIAware true
 ; Exit codes are Windows' own error codes where one says what went wrong:
 ; "The requested operation requires elevation."
 !define ERROR_ELEVATION_REQUIRED 740
+; "The process cannot access the file because it is being used by another process."
+!define ERROR_SHARING_VIOLATION 32
 ; "The specified path is invalid."
 !define ERROR_BAD_PATHNAME 161
 ; "The configuration registry key could not be written."
@@ -348,8 +351,51 @@ SectionEnd
 
 ; --- Uninstaller -----------------------------------------------------------
 
+; Sets $0 to "1" while some process has the installed DLL loaded. Windows
+; does not let a file that is mapped as a program image be opened for
+; writing (nor deleted), and Wine behaves the same; renaming would succeed
+; on Windows and tell nothing. A per-user uninstall cannot have the file
+; deleted at the next restart either, so it must not start while the DLL
+; is loaded: it would take the registration and leave the file for good.
+Function un.DllInUse
+  StrCpy $0 0
+  ${If} ${FileExists} "$INSTDIR\tunecaster.dll"
+    ClearErrors
+    FileOpen $1 "$INSTDIR\tunecaster.dll" a
+    ${If} ${Errors}
+      StrCpy $0 1
+    ${Else}
+      FileClose $1
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; Waits for the user to close Messenger: $0 is "1" when the DLL is free,
+; "0" when the user cancelled (always, when silent).
+Function un.AwaitDllFree
+  ${Do}
+    Call un.DllInUse
+    ${If} $0 == 0
+      StrCpy $0 1
+      Return
+    ${EndIf}
+    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Messenger is running and has ${PRODUCT} loaded, so it cannot be removed now.$\r$\n$\r$\nClose Messenger (exit it, also from the notification area), then choose Retry." /SD IDCANCEL IDRETRY`
+      StrCpy $0 0
+      Return
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+
 Section "un.Tunecaster" SecUnMain
   SectionIn RO
+  ; Messenger may have been started while the pages were shown: before
+  ; anything changes, once more.
+  Call un.AwaitDllFree
+  ${If} $0 != 1
+    SetErrorLevel ${ERROR_SHARING_VIOLATION}
+    Abort "Nothing was removed: Messenger has ${PRODUCT} loaded."
+  ${EndIf}
+
   ; The user's own quick text 09, as it was before the plug-in first wrote
   ; it, goes back first, while the settings that hold the copies are all
   ; there. The uninstaller's own copy of the DLL does it, so that it works
@@ -414,6 +460,13 @@ Function un.onInit
     SetShellVarContext all
   ${EndIf}
   InitPluginsDir
+
+  ; Said before the pages rather than after them, where it is checked again.
+  Call un.AwaitDllFree
+  ${If} $0 != 1
+    SetErrorLevel ${ERROR_SHARING_VIOLATION}
+    Quit
+  ${EndIf}
 
   ${GetParameters} $R0
   ClearErrors

@@ -13,9 +13,12 @@
 //   tc_installer_driver.exe volatile-key PATH
 //       creates HKEY_CURRENT_USER\PATH as a volatile key, under which no
 //       lasting key can be created.
+//   tc_installer_driver.exe hold DLL READY STOP
+//       keeps DLL loaded, as a running Messenger keeps the plug-in: loads it,
+//       creates the file READY, and stays until the file STOP exists.
 //
 // Exits 0 on success; 1 when the button never comes (listing the buttons
-// there are) or the key cannot be made; 2 on bad use.
+// there are), the key cannot be made or the DLL does not load; 2 on bad use.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -30,7 +33,7 @@ namespace {
 
 // Long enough for the slowest first start of Wine's services; only a broken
 // run waits that long.
-constexpr DWORD kPatienceMs = 120000;
+constexpr DWORD kPatienceMs = 60000;
 constexpr DWORD kPollMs = 50;
 
 std::wstring textOf(HWND w) {
@@ -156,6 +159,24 @@ int volatileKey(const std::wstring& path) {
     return 0;
 }
 
+bool fileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int hold(const std::wstring& dll, const std::wstring& ready, const std::wstring& stop) {
+    if (!LoadLibraryW(dll.c_str())) {
+        std::printf("cannot load %ls: %lu\n", dll.c_str(), GetLastError());
+        return 1;
+    }
+    HANDLE flag = CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (flag == INVALID_HANDLE_VALUE) return 1;
+    CloseHandle(flag);
+    // A test that dies before it says stop must not leave this behind for good.
+    for (DWORD waited = 0; !fileExists(stop) && waited < 10 * kPatienceMs; waited += kPollMs)
+        Sleep(kPollMs);
+    return 0;
+}
+
 } // namespace
 
 int main() {
@@ -172,7 +193,9 @@ int main() {
         rc = awaitButton(args[1], top) ? 0 : 1;
     } else if (args.size() == 3 && args[0] == L"set-text") rc = setText(args[1], args[2]);
     else if (args.size() == 2 && args[0] == L"volatile-key") rc = volatileKey(args[1]);
-    else std::printf("usage: press BUTTON | await BUTTON | set-text BUTTON TEXT | volatile-key PATH\n");
+    else if (args.size() == 4 && args[0] == L"hold") rc = hold(args[1], args[2], args[3]);
+    else std::printf("usage: press BUTTON | await BUTTON | set-text BUTTON TEXT | volatile-key PATH"
+                     " | hold DLL READY STOP\n");
     std::fflush(stdout);
     return rc;
 }

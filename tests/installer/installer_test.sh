@@ -5,9 +5,9 @@
 # plug-in through the registration alone, uninstalls, and checks that exactly
 # what the installer added is gone: the registry and the user folders are
 # compared whole with how they were before. The uninstaller's give-back of
-# the user's own quick text 09 and the all-users folder rule are checked
-# with them; the windows are driven by tc_installer_driver.exe, built beside
-# the tests.
+# the user's own quick text 09, its refusal while Messenger has the plug-in
+# loaded, and the all-users folder rule are checked with them; the windows
+# are driven by tc_installer_driver.exe, built beside the tests.
 #
 #   installer_test.sh SOURCE_DIR BUILD_DIR SCENARIO
 #
@@ -50,7 +50,9 @@ unixpath() { winepath -u "$1" 2>/dev/null; }
 
 # --- The display and the prefix ------------------------------------------
 xvfb_pid=
+holder_pid=
 cleanup() {
+    if [ -n "$holder_pid" ]; then touch "$work/release"; fi
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
@@ -269,6 +271,26 @@ expect_slots_given_back() {
 # Leaves out the copies of the slots, which the uninstaller gives back.
 without_saved_slots() { awk '/^\[/ { drop = index($0, "\\SavedQuickText09") > 0 } !drop' "$1"; }
 
+# --- A running Messenger -------------------------------------------------
+# Keeps DLL loaded in a process of its own until release_plugin.
+hold_plugin() {  # DLL(windows)
+    rm -f "$work/held" "$work/release"
+    driver hold "$1" "$(winpath "$work")\\held" "$(winpath "$work")\\release" &
+    holder_pid=$!
+    for _ in $(seq 600); do
+        [ -e "$work/held" ] && return
+        kill -0 "$holder_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    die "nothing could keep $1 loaded"
+}
+
+release_plugin() {
+    touch "$work/release"
+    wait "$holder_pid" || true
+    holder_pid=
+}
+
 # Starts from a prefix with no Tunecaster in it: no install left by an
 # earlier, interrupted run, and no registration left by other tests (they
 # share this prefix), which the before-and-after comparison would count.
@@ -369,6 +391,43 @@ per-user)
     uninstall_in_place "$other_dir" /S
     snapshot after
     expect_same before after "after uninstalling from the chosen folder"
+
+    step "while Messenger has the plug-in loaded, a silent uninstall exits with 32 and changes nothing"
+    wine_run "$setup" /S || fail "the installer exited with $?"
+    seed_saved_slots
+    hold_plugin "$user_dir\\tunecaster.dll"
+    snapshot held
+    export_reg "$settings_key" "$work/settings-held"
+    export_reg 'HKCU\Software\Venmoor' "$work/host-held"
+    cp "$dir/tunecaster.dll" "$work/held.dll"
+    uninstall_in_place_fails 32 "$user_dir" /S
+    snapshot held-after
+    expect_same held held-after "after the uninstall refused while Messenger ran"
+    export_reg "$settings_key" "$work/settings-held-after"
+    export_reg 'HKCU\Software\Venmoor' "$work/host-held-after"
+    cmp -s "$work/settings-held" "$work/settings-held-after" || fail "the refused uninstall changed the settings"
+    cmp -s "$work/host-held" "$work/host-held-after" || fail "the refused uninstall changed the host's keys"
+    cmp -s "$work/held.dll" "$dir/tunecaster.dll" || fail "the refused uninstall changed the DLL"
+
+    step "with its pages, it asks to close Messenger when that was started after the confirmation, and goes on after Retry"
+    release_plugin
+    cp "$dir/Uninstall.exe" "$work/Uninstall-copy.exe"
+    (rc=0; wine_cmdline "$work" Uninstall-copy.exe "_?=$user_dir" || rc=$?; echo "$rc" >"$work/uninstaller.rc") &
+    uninstaller_pid=$!
+    driver press "Next >" >/dev/null || fail "no confirmation page"
+    hold_plugin "$user_dir\\tunecaster.dll"
+    driver press Uninstall >/dev/null || fail "no Uninstall button"
+    question=$(driver await Retry) || fail "no question while Messenger has the plug-in loaded"
+    grep -q "Close Messenger" <<<"$question" && grep -qx Cancel <<<"$question" ||
+        fail "the question does not ask to close Messenger, with Retry and Cancel: $question"
+    release_plugin
+    driver press Retry >/dev/null || fail "Retry could not be pressed"
+    driver press Close >/dev/null || fail "the uninstall did not finish"
+    wait "$uninstaller_pid"
+    [ "$(cat "$work/uninstaller.rc")" = 0 ] || fail "the uninstaller exited with $(cat "$work/uninstaller.rc")"
+    expect_slots_given_back
+    snapshot after
+    expect_same before after "after the uninstall that waited for Messenger"
     ;;
 
 all-users)
