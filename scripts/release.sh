@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Builds a release: the plug-in DLL in release mode and its Windows installer,
-# written with their SHA-256 sums to one folder.
+# written with their SHA-256 sums to one folder. Both ship without debug
+# information; it is kept beside them in tunecaster.dll.debug, which the
+# stripped DLL names (its .gnu_debuglink) so that gdb finds it.
 #
 #   scripts/release.sh                       everything, into out/release/
 #   scripts/release.sh installer DLL OUTDIR  only the installer, from a DLL
-#                                            already built (used by the tests)
+#                                            already built (used by the tests);
+#                                            OUTDIR also gets the stripped DLL
+#                                            it packages and its .debug file
 #
 # TC_RELEASE_BUILD_DIR (default build-release) and TC_RELEASE_OUT_DIR
 # (default out/release) move the build and the output.
@@ -34,13 +38,32 @@ identifiers() {
         "$root/plugin/Registration.h"
 }
 
-# build_installer DLL OUTDIR: writes OUTDIR/TunecasterSetup-<version>.exe.
+# strip_dll DLL OUTDIR: OUTDIR/tunecaster.dll is DLL without its debug
+# sections and symbol table, which go to OUTDIR/tunecaster.dll.debug; its
+# exports stay. DLL may be that file.
+strip_dll() {
+    local objcopy=i686-w64-mingw32-objcopy objdump=i686-w64-mingw32-objdump tmp
+    tmp=$(mktemp -d)
+    "$objcopy" --only-keep-debug "$1" "$tmp/tunecaster.dll.debug" &&
+        "$objcopy" --strip-all --add-gnu-debuglink="$tmp/tunecaster.dll.debug" "$1" "$tmp/tunecaster.dll" &&
+        mv -f "$tmp/tunecaster.dll" "$tmp/tunecaster.dll.debug" "$2/" || { rm -rf "$tmp"; return 1; }
+    rm -rf "$tmp"
+    if "$objdump" -h "$2/tunecaster.dll" | grep -q '[[:space:]]\.debug_'; then
+        echo "debug sections left in $2/tunecaster.dll" >&2
+        return 1
+    fi
+}
+
+# build_installer DLL OUTDIR: writes OUTDIR/TunecasterSetup-<version>.exe
+# around a stripped copy of DLL, left as OUTDIR/tunecaster.dll.
 build_installer() {
     local dll out ver defs=() line
     dll=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
     [ -f "$dll" ] || { echo "no DLL at $1" >&2; return 1; }
     mkdir -p "$2"
     out=$(cd "$2" && pwd)
+    strip_dll "$dll" "$out" || { echo "could not strip $dll" >&2; return 1; }
+    dll=$out/tunecaster.dll
     ver=$(version)
     [ -n "$ver" ] || { echo "no version in plugin/version.h" >&2; return 1; }
     while IFS= read -r line; do defs+=("-D$line"); done < <(identifiers)
@@ -58,9 +81,8 @@ release() {
     cmake --build "$build" -j"$(nproc)" --target tunecaster
     rm -rf "$out"
     mkdir -p "$out"
-    cp "$build/bin/tunecaster.dll" "$out/"
-    build_installer "$out/tunecaster.dll" "$out"
-    (cd "$out" && sha256sum tunecaster.dll "TunecasterSetup-$(version).exe" > SHA256SUMS)
+    build_installer "$build/bin/tunecaster.dll" "$out"
+    (cd "$out" && sha256sum tunecaster.dll tunecaster.dll.debug "TunecasterSetup-$(version).exe" > SHA256SUMS)
     echo "Release written to $out:"
     (cd "$out" && ls -l && cat SHA256SUMS)
 }
