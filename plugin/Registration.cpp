@@ -3,7 +3,7 @@
 #include "PlayerPlugin_h.h"
 #include <olectl.h>
 #include "platform/Registry.h"
-#include "plugin/Boundary.h"
+#include "platform/Boundary.h"
 #include "plugin/Module.h"
 
 #include <algorithm>
@@ -184,11 +184,11 @@ HRESULT unregisterIn(HKEY root) {
 } // namespace
 
 HRESULT registerServer(Scope scope) noexcept {
-    return hresultOf([scope] { return registerIn(rootOf(scope)); });
+    return comBoundary([scope] { return registerIn(rootOf(scope)); });
 }
 
 HRESULT unregisterServer(Scope scope) noexcept {
-    return hresultOf([scope] { return unregisterIn(rootOf(scope)); });
+    return comBoundary([scope] { return unregisterIn(rootOf(scope)); });
 }
 
 } // namespace tc

@@ -4,7 +4,7 @@
 #include <olectl.h>
 
 #include "PlayerPlugin_h.h"
-#include "plugin/Boundary.h"
+#include "platform/Boundary.h"
 #include "plugin/ClassFactory.h"
 #include "plugin/Module.h"
 #include "plugin/Registration.h"
@@ -42,7 +42,7 @@ STDAPI DllUnregisterServer() { return tc::unregisterServer(tc::Scope::Machine); 
 // back as they were before the plug-in took them over; the uninstaller runs
 // it. There is nothing to install under that name.
 STDAPI DllInstall(BOOL install, LPCWSTR cmdLine) {
-    return tc::hresultOf([&]() -> HRESULT {
+    return tc::comBoundary([&]() -> HRESULT {
         if (cmdLine && _wcsicmp(cmdLine, L"quicktexts") == 0)
             return install ? E_INVALIDARG : tc::quickText::giveBackAll();
         tc::Scope scope = tc::Scope::Machine;
