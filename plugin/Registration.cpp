@@ -3,9 +3,11 @@
 #include "PlayerPlugin_h.h"
 #include <olectl.h>
 #include "platform/Registry.h"
+#include "platform/Boundary.h"
 #include "platform/Module.h"
 #include "platform/Product.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -19,18 +21,23 @@ std::wstring guidText(REFGUID g) {
 }
 
 struct Entry {
-    std::wstring path;  // under Software\Classes
+    std::wstring path;  // under the root of the scope
     std::wstring name;  // empty: the key's default value
     std::wstring value;
 };
 
+constexpr const wchar_t* kClasses = L"Software\\Classes";
+
 // Everything registration writes, in one table, so that writing and removing
 // cannot drift apart.
 std::vector<Entry> entries(const std::wstring& dllPath) {
-    const std::wstring clsid = L"CLSID\\" + guidText(CLSID_PlayerPlugin);
+    const std::wstring classes = std::wstring(kClasses) + L"\\";
+    const std::wstring clsid = classes + L"CLSID\\" + guidText(CLSID_PlayerPlugin);
     const std::wstring libid = guidText(LIBID_Tunecaster);
-    const std::wstring lib = L"TypeLib\\" + libid + L"\\" + product::kTypeLibVersion;
-    const std::wstring itf = L"Interface\\" + guidText(IID__PlayerPlugin);
+    const std::wstring lib = classes + L"TypeLib\\" + libid + L"\\" + product::kTypeLibVersion;
+    const std::wstring itf = classes + L"Interface\\" + guidText(IID__PlayerPlugin);
+    const std::wstring progId = classes + product::kProgId;
+    const std::wstring progIdVersioned = classes + product::kProgIdVersioned;
     const std::wstring oleMarshaler = L"{00020424-0000-0000-C000-000000000046}";
     std::wstring dir = dllPath.substr(0, dllPath.find_last_of(L'\\') + 1);
     return {
@@ -41,11 +48,11 @@ std::vector<Entry> entries(const std::wstring& dllPath) {
         {clsid + L"\\VersionIndependentProgID", L"", product::kProgId},
         {clsid + L"\\TypeLib", L"", libid},
         {clsid + L"\\Version", L"", product::kTypeLibVersion},
-        {product::kProgId, L"", product::kClassDescription},
-        {std::wstring(product::kProgId) + L"\\CLSID", L"", guidText(CLSID_PlayerPlugin)},
-        {std::wstring(product::kProgId) + L"\\CurVer", L"", product::kProgIdVersioned},
-        {product::kProgIdVersioned, L"", product::kClassDescription},
-        {std::wstring(product::kProgIdVersioned) + L"\\CLSID", L"", guidText(CLSID_PlayerPlugin)},
+        {progId, L"", product::kClassDescription},
+        {progId + L"\\CLSID", L"", guidText(CLSID_PlayerPlugin)},
+        {progId + L"\\CurVer", L"", product::kProgIdVersioned},
+        {progIdVersioned, L"", product::kClassDescription},
+        {progIdVersioned + L"\\CLSID", L"", guidText(CLSID_PlayerPlugin)},
         {lib, L"", product::kName},
         {lib + L"\\FLAGS", L"", L"0"},
         {lib + L"\\HELPDIR", L"", dir},
@@ -58,7 +65,8 @@ std::vector<Entry> entries(const std::wstring& dllPath) {
     };
 }
 
-// The top-level keys that belong to us alone; removing them removes it all.
+// The top-level keys under Software\Classes that belong to us alone;
+// removing them removes it all.
 std::vector<std::wstring> ownedTrees() {
     return {
         L"CLSID\\" + guidText(CLSID_PlayerPlugin),
@@ -73,26 +81,98 @@ HKEY rootOf(Scope scope) {
     return scope == Scope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-} // namespace
+// The keys and values a registration is about to write, as they were before
+// it started, and the means to put them back. A registration over an earlier
+// one mostly rewrites what is there; undoing it must restore those values,
+// not remove them. All that rolling back needs is gathered before the first
+// write, so that it allocates nothing and cannot stop half-way.
+class Undo {
+public:
+    explicit Undo(HKEY root) : root_(root) {}
+    Undo(const Undo&) = delete;
+    Undo& operator=(const Undo&) = delete;
+    ~Undo() {
+        if (armed_) rollBack();
+    }
 
-HRESULT registerServer(Scope scope) {
+    // Records the key, each level of its path, and the value as they are
+    // now. False when that cannot be read; then nothing may be written.
+    bool remember(const std::wstring& path, const std::wstring& name) {
+        for (size_t end = path.find(L'\\');; end = path.find(L'\\', end + 1)) {
+            std::wstring level = path.substr(0, end);
+            if (std::find(seen_.begin(), seen_.end(), level) == seen_.end()) {
+                RegKey key;
+                const LSTATUS rc = RegOpenKeyExW(root_, level.c_str(), 0, KEY_QUERY_VALUE, key.put());
+                if (rc == ERROR_FILE_NOT_FOUND) created_.push_back(level);
+                else if (rc != ERROR_SUCCESS) return false;
+                seen_.push_back(std::move(level));
+            }
+            if (end == std::wstring::npos) break;
+        }
+        Value before{path, name, false, {}};
+        RegKey key;
+        const LSTATUS opened = RegOpenKeyExW(root_, path.c_str(), 0, KEY_QUERY_VALUE, key.put());
+        if (opened == ERROR_SUCCESS) {
+            const LSTATUS read = reg::getValue(key.get(), name, before.old);
+            if (read == ERROR_SUCCESS) before.existed = true;
+            else if (read != ERROR_FILE_NOT_FOUND) return false;
+        } else if (opened != ERROR_FILE_NOT_FOUND) {
+            return false;
+        }
+        values_.push_back(std::move(before));
+        return true;
+    }
+
+    // From the first write on, leaving without keep() puts everything back.
+    void arm() { armed_ = true; }
+    void keep() { armed_ = false; }
+
+private:
+    struct Value {
+        std::wstring path, name;
+        bool existed;
+        reg::RawValue old;
+    };
+
+    void rollBack() noexcept {
+        for (auto v = values_.rbegin(); v != values_.rend(); ++v) {
+            RegKey key;
+            if (RegOpenKeyExW(root_, v->path.c_str(), 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
+                continue;
+            if (v->existed) reg::setValue(key.get(), v->name, v->old);
+            else reg::removeValue(key.get(), v->name);
+        }
+        // Children before their parents. RegDeleteKey leaves a key that has
+        // gained a subkey meanwhile, which is then not ours to take.
+        for (auto k = created_.rbegin(); k != created_.rend(); ++k) RegDeleteKeyW(root_, k->c_str());
+    }
+
+    HKEY root_;
+    std::vector<std::wstring> seen_;     // every level looked at
+    std::vector<std::wstring> created_;  // levels that were missing, parents first
+    std::vector<Value> values_;
+    bool armed_ = false;
+};
+
+HRESULT registerIn(HKEY root) {
     const std::wstring dll = module::path();
     if (dll.empty()) return HRESULT_FROM_WIN32(GetLastError());
-    RegKey classes = reg::create(rootOf(scope), L"Software\\Classes", KEY_ALL_ACCESS);
-    if (!classes) return SELFREG_E_CLASS;
-    for (const Entry& e : entries(dll)) {
-        RegKey key = reg::create(classes.get(), e.path, KEY_SET_VALUE);
-        LSTATUS rc = key ? reg::setString(key.get(), e.name, e.value) : ERROR_ACCESS_DENIED;
-        if (rc != ERROR_SUCCESS) {
-            unregisterServer(scope);
-            return SELFREG_E_CLASS;
-        }
+    const std::vector<Entry> table = entries(dll);
+    Undo undo(root);
+    for (const Entry& e : table) {
+        if (!undo.remember(e.path, e.name)) return SELFREG_E_CLASS;
     }
+    undo.arm();
+    for (const Entry& e : table) {
+        RegKey key = reg::create(root, e.path, KEY_SET_VALUE);
+        if (!key || reg::setString(key.get(), e.name, e.value) != ERROR_SUCCESS) return SELFREG_E_CLASS;
+    }
+    undo.keep();
     return S_OK;
 }
 
-HRESULT unregisterServer(Scope scope) {
-    RegKey classes = reg::open(rootOf(scope), L"Software\\Classes", KEY_ALL_ACCESS);
+HRESULT unregisterIn(HKEY root) {
+    RegKey classes = reg::open(root, kClasses, KEY_ALL_ACCESS);
     if (!classes) return S_OK; // nothing of ours can be there
     HRESULT result = S_OK;
     for (const std::wstring& tree : ownedTrees()) {
@@ -100,6 +180,16 @@ HRESULT unregisterServer(Scope scope) {
         if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) result = SELFREG_E_CLASS;
     }
     return result;
+}
+
+} // namespace
+
+HRESULT registerServer(Scope scope) noexcept {
+    return comBoundary([scope] { return registerIn(rootOf(scope)); });
+}
+
+HRESULT unregisterServer(Scope scope) noexcept {
+    return comBoundary([scope] { return unregisterIn(rootOf(scope)); });
 }
 
 } // namespace tc

@@ -4,9 +4,11 @@
 #include <olectl.h>
 
 #include "PlayerPlugin_h.h"
+#include "platform/Boundary.h"
 #include "plugin/ClassFactory.h"
 #include "platform/Module.h"
 #include "plugin/Registration.h"
+#include "settings/QuickTextSlot.h"
 
 #include <cwchar>
 
@@ -36,13 +38,20 @@ STDAPI DllUnregisterServer() { return tc::unregisterServer(tc::Scope::Machine); 
 // regsvr32 /n /i:user registers for the current user only (no administrator
 // rights needed); /u /n /i:user removes that. Without "user" it acts
 // machine-wide, like DllRegisterServer.
+// regsvr32 /u /n /i:quicktexts gives the current user's quick-text slots
+// back as they were before the plug-in took them over; the uninstaller runs
+// it. There is nothing to install under that name.
 STDAPI DllInstall(BOOL install, LPCWSTR cmdLine) {
-    tc::Scope scope = tc::Scope::Machine;
-    if (cmdLine && *cmdLine) {
-        if (_wcsicmp(cmdLine, L"user") == 0) scope = tc::Scope::User;
-        else if (_wcsicmp(cmdLine, L"machine") != 0) return E_INVALIDARG;
-    }
-    return install ? tc::registerServer(scope) : tc::unregisterServer(scope);
+    return tc::comBoundary([&]() -> HRESULT {
+        if (cmdLine && _wcsicmp(cmdLine, L"quicktexts") == 0)
+            return install ? E_INVALIDARG : tc::quickText::giveBackAll();
+        tc::Scope scope = tc::Scope::Machine;
+        if (cmdLine && *cmdLine) {
+            if (_wcsicmp(cmdLine, L"user") == 0) scope = tc::Scope::User;
+            else if (_wcsicmp(cmdLine, L"machine") != 0) return E_INVALIDARG;
+        }
+        return install ? tc::registerServer(scope) : tc::unregisterServer(scope);
+    });
 }
 
 } // extern "C"

@@ -1,53 +1,58 @@
 #!/usr/bin/env bash
 # Builds a release: the plug-in DLL in release mode and its Windows installer,
-# written with their SHA-256 sums to one folder.
+# written with their SHA-256 sums to one folder. Both ship without debug
+# information; it is kept beside them in <dll>.debug, which the
+# stripped DLL names (its .gnu_debuglink) so that gdb finds it.
 #
 #   scripts/release.sh                       everything, into out/release/
 #   scripts/release.sh installer DLL OUTDIR  only the installer, from a DLL
-#                                            already built (used by the tests)
+#                                            already built in $TC_BUILD_DIR
+#                                            (default build; used by the
+#                                            tests); OUTDIR also gets the
+#                                            stripped DLL it packages and its
+#                                            .debug file
 #
 # TC_RELEASE_BUILD_DIR (default build-release) and TC_RELEASE_OUT_DIR
-# (default out/release) move the build and the output.
+# (default out/release) move the build and the output. The product's name,
+# version and identifiers come from the build's generated identity, so that
+# the installer can never disagree with the DLL about what to remove.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 
-version() {
-    sed -n 's/^#define TC_VERSION_TEXT "\(.*\)"$/\1/p' "$root/plugin/version.h"
+# strip_dll DLL OUTDIR: OUTDIR/$TC_DLL_FILE is DLL without its debug
+# sections and symbol table, which go to OUTDIR/$TC_DLL_FILE.debug; its
+# exports stay. DLL may be that file.
+strip_dll() {
+    local objcopy=i686-w64-mingw32-objcopy objdump=i686-w64-mingw32-objdump tmp
+    local name=$TC_DLL_FILE
+    tmp=$(mktemp -d)
+    "$objcopy" --only-keep-debug "$1" "$tmp/$name.debug" &&
+        "$objcopy" --strip-all --add-gnu-debuglink="$tmp/$name.debug" "$1" "$tmp/$name" &&
+        mv -f "$tmp/$name" "$tmp/$name.debug" "$2/" || { rm -rf "$tmp"; return 1; }
+    rm -rf "$tmp"
+    if "$objdump" -h "$2/$name" | grep -q '[[:space:]]\.debug_'; then
+        echo "debug sections left in $2/$name" >&2
+        return 1
+    fi
 }
 
-# Prints NAME=VALUE for the identifiers that registration writes, taken from
-# the sources that define them, so that the installer can never disagree
-# with the DLL about what to remove.
-identifiers() {
-    awk '
-        /uuid\(/ { match($0, /uuid\([^)]*\)/); last = "{" substr($0, RSTART + 5, RLENGTH - 6) "}" }
-        /^[ \t]*library[ \t]/ && !libid { libid = last }
-        /^[ \t]*interface[ \t]+_PlayerPlugin[ \t]*:/ && !iid { iid = last }
-        /^[ \t]*coclass[ \t]+PlayerPlugin/ && !clsid { clsid = last }
-        END {
-            if (!libid || !iid || !clsid) exit 1
-            print "LIBID=" toupper(libid); print "IID=" toupper(iid); print "CLSID=" toupper(clsid)
-        }' "$root/plugin/PlayerPlugin.idl"
-    sed -n 's/.*\bkProgId = L"\(.*\)";.*/PROGID=\1/p;
-            s/.*\bkProgIdVersioned = L"\(.*\)";.*/PROGID_VERSIONED=\1/p' \
-        "$root/plugin/Registration.h"
-}
-
-# build_installer DLL OUTDIR: writes OUTDIR/TunecasterSetup-<version>.exe.
+# build_installer DLL OUTDIR IDENTITY: writes OUTDIR/<product>Setup-<version>.exe
+# around a stripped copy of DLL, left in OUTDIR under its own name; IDENTITY is
+# the build's gen/identity folder.
 build_installer() {
-    local dll out ver defs=() line
+    local dll out identity=$3
     dll=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
     [ -f "$dll" ] || { echo "no DLL at $1" >&2; return 1; }
+    [ -f "$identity/identity.env" ] || { echo "no generated identity in $identity: configure the build" >&2; return 1; }
+    # shellcheck source=/dev/null
+    source "$identity/identity.env"
     mkdir -p "$2"
     out=$(cd "$2" && pwd)
-    ver=$(version)
-    [ -n "$ver" ] || { echo "no version in plugin/version.h" >&2; return 1; }
-    while IFS= read -r line; do defs+=("-D$line"); done < <(identifiers)
-    [ ${#defs[@]} -eq 5 ] || { echo "could not read the identifiers" >&2; return 1; }
+    strip_dll "$dll" "$out" || { echo "could not strip $dll" >&2; return 1; }
     command -v makensis >/dev/null || { echo "makensis not found: run scripts/deps.sh nsis" >&2; return 1; }
-    makensis -V2 -WX "-DDLL=$dll" "-DVERSION=$ver" "-DOUTFILE=$out/TunecasterSetup-$ver.exe" \
-        "${defs[@]}" "$root/installer/tunecaster.nsi"
+    makensis -V2 -WX "-DDLL=$out/$TC_DLL_FILE" "-DIDENTITY=$identity/identity.nsh" \
+        "-DOUTFILE=$out/${TC_PRODUCT_NAME}Setup-$TC_VERSION.exe" "$root/installer/tunecaster.nsi"
 }
 
 release() {
@@ -58,9 +63,11 @@ release() {
     cmake --build "$build" -j"$(nproc)" --target tunecaster
     rm -rf "$out"
     mkdir -p "$out"
-    cp "$build/bin/tunecaster.dll" "$out/"
-    build_installer "$out/tunecaster.dll" "$out"
-    (cd "$out" && sha256sum tunecaster.dll "TunecasterSetup-$(version).exe" > SHA256SUMS)
+    # shellcheck source=/dev/null
+    source "$build/gen/identity/identity.env"
+    build_installer "$build/bin/$TC_DLL_FILE" "$out" "$build/gen/identity"
+    (cd "$out" && sha256sum "$TC_DLL_FILE" "$TC_DLL_FILE.debug" \
+        "${TC_PRODUCT_NAME}Setup-$TC_VERSION.exe" > SHA256SUMS)
     echo "Release written to $out:"
     (cd "$out" && ls -l && cat SHA256SUMS)
 }
@@ -69,6 +76,6 @@ case "${1:-}" in
     "") release ;;
     installer)
         [ $# -eq 3 ] || { echo "usage: $0 installer DLL OUTDIR" >&2; exit 2; }
-        build_installer "$2" "$3" ;;
+        build_installer "$2" "$3" "${TC_BUILD_DIR:-$root/build}/gen/identity" ;;
     *) echo "usage: $0 [installer DLL OUTDIR]" >&2; exit 2 ;;
 esac

@@ -4,7 +4,10 @@
 # silently, checks the files and keys, lets the simulated host load the
 # plug-in through the registration alone, uninstalls, and checks that exactly
 # what the installer added is gone: the registry and the user folders are
-# compared whole with how they were before.
+# compared whole with how they were before. The uninstaller's give-back of
+# the user's own quick text 09, its refusal while Messenger has the plug-in
+# loaded, and the all-users folder rule are checked with them; the windows
+# are driven by tc_installer_driver.exe, built beside the tests.
 #
 #   installer_test.sh SOURCE_DIR BUILD_DIR SCENARIO
 #
@@ -23,6 +26,7 @@ rm -rf "$work"
 mkdir -p "$work"
 
 settings_key="HKCU\\Software\\Dorvin's Tunecaster"
+saved_key="$settings_key\\SavedQuickText09"
 host_slot_key='HKCU\Software\Venmoor\Kestrix2\someone@example.com\Preferences\QuickTexts\QuickText01'
 uninst_subkey='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tunecaster'
 progid='Tunecaster.PlayerPlugin'
@@ -33,12 +37,22 @@ die() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "--- $*"; }
 
 wine_run() { "$src/scripts/wine-run.sh" "$@"; }
+# Runs PROGRAM (in DIR) through cmd with its switches as they are: Wine
+# quotes an argument with a space, and the setup reads neither "/D=..." nor
+# "_?=..." in quotes.
+wine_cmdline() {  # DIR PROGRAM SWITCHES...
+    local dir=$1; shift
+    (cd "$dir" && wine_run cmd /c "$*")
+}
+driver() { wine_run "$build/bin/tc_installer_driver.exe" "$@"; }
 winpath() { winepath -w "$1" 2>/dev/null; }
 unixpath() { winepath -u "$1" 2>/dev/null; }
 
 # --- The display and the prefix ------------------------------------------
 xvfb_pid=
+holder_pid=
 cleanup() {
+    if [ -n "$holder_pid" ]; then touch "$work/release"; fi
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
@@ -103,6 +117,10 @@ export_reg() {
         !drop' >"$2"
 }
 
+# Leaves out the keys of the add-on's quick-text slots 09, which the
+# uninstaller gives back: those are checked on their own.
+without_slots09() { awk '/^\[/ { drop = ($0 ~ /\\QuickText09\]$/) } !drop' "$1"; }
+
 snapshot() {  # NAME: the registry hives and the user and program folders
     export_reg 'HKCU' "$work/$1.hkcu" filtered
     export_reg 'HKLM\Software' "$work/$1.hklm" filtered
@@ -148,7 +166,16 @@ quiet_uninstall() {  # ROOT (HKCU or HKLM)
 uninstall_in_place() {  # INSTDIR(windows) ARGS...
     local dir=$1; shift
     cp "$(unixpath "$dir\\Uninstall.exe")" "$work/Uninstall-copy.exe"
-    wine_run "$work/Uninstall-copy.exe" "$@" "_?=$dir" || fail "the uninstaller exited with $?"
+    wine_cmdline "$work" Uninstall-copy.exe "$@" "_?=$dir" || fail "the uninstaller exited with $?"
+}
+
+# The same, expecting the exit code CODE, of which Wine passes on the low
+# eight bits.
+uninstall_in_place_fails() {  # CODE INSTDIR(windows) ARGS...
+    local code=$1 dir=$2 rc=0; shift 2
+    cp "$(unixpath "$dir\\Uninstall.exe")" "$work/Uninstall-copy.exe"
+    wine_cmdline "$work" Uninstall-copy.exe "$@" "_?=$dir" || rc=$?
+    [ "$rc" -eq $((code % 256)) ] || fail "the uninstaller exited with $rc, expected $code"
 }
 
 # The registration that the host sees: the ProgID leads to the class, whose
@@ -171,11 +198,15 @@ expect_entry() {  # ROOT INSTDIR(windows)
     expect_value "$k" NoRepair 0x1
 }
 
+# The DLL installed is the one released beside the setup, stripped.
 expect_installed_files() {  # INSTDIR(windows)
     local dir
     dir=$(unixpath "$1")
     [ -d "$dir" ] || { fail "no folder $1"; return; }
-    cmp -s "$dir/tunecaster.dll" "$build/bin/tunecaster.dll" || fail "$1\\tunecaster.dll is not the packaged DLL"
+    cmp -s "$dir/tunecaster.dll" "$work/setup/tunecaster.dll" || fail "$1\\tunecaster.dll is not the packaged DLL"
+    if i686-w64-mingw32-objdump -h "$dir/tunecaster.dll" | grep -q '[[:space:]]\.debug_'; then
+        fail "$1\\tunecaster.dll carries debug sections"
+    fi
     [ -f "$dir/Uninstall.exe" ] || fail "no $1\\Uninstall.exe"
     [ "$(ls "$dir" | sort | tr '\n' ' ')" = "Uninstall.exe tunecaster.dll " ] ||
         fail "$1 holds more than the DLL and the uninstaller: $(ls "$dir")"
@@ -203,6 +234,63 @@ expect_user_state_kept() {
     expect_value "$host_slot_key" Message "hello"
 }
 
+# --- The user's own quick text 09 --------------------------------------
+slot09() { echo "HKCU\\Software\\Venmoor\\Kestrix2\\$1\\Preferences\\QuickTexts\\QuickText09"; }
+saved_users=(alice@example.com bob@example.com)
+
+# Two users' own slot 09 as the plug-in found them, the copies it kept of
+# them (the same values, "Saved" written last), and the slots then
+# overwritten as the plug-in does: one held a text of the user's own with
+# AutoSend off, the other no text at all.
+seed_saved_slots() {
+    local name
+    wine_run reg add "$(slot09 alice@example.com)" /v Message /d "my own text" /f >/dev/null
+    wine_run reg add "$(slot09 alice@example.com)" /v AutoSend /t REG_DWORD /d 0 /f >/dev/null
+    wine_run reg add "$(slot09 bob@example.com)" /v AutoSend /t REG_DWORD /d 0 /f >/dev/null
+    wine_run reg add "$saved_key\\alice@example.com" /v Message /d "my own text" /f >/dev/null
+    wine_run reg add "$saved_key\\alice@example.com" /v AutoSend /t REG_DWORD /d 0 /f >/dev/null
+    wine_run reg add "$saved_key\\bob@example.com" /v AutoSend /t REG_DWORD /d 0 /f >/dev/null
+    for name in "${saved_users[@]}"; do
+        wine_run reg add "$saved_key\\$name" /v Saved /t REG_DWORD /d 1 /f >/dev/null
+        export_reg "$(slot09 "$name")" "$work/slot-$name.own"
+        wine_run reg add "$(slot09 "$name")" /v Message /d "/name Ann listening: (!WAT)" /f >/dev/null
+        wine_run reg add "$(slot09 "$name")" /v AutoSend /t REG_DWORD /d 1 /f >/dev/null
+    done
+}
+
+expect_slots_given_back() {
+    local name
+    for name in "${saved_users[@]}"; do
+        export_reg "$(slot09 "$name")" "$work/slot-$name.now"
+        cmp -s "$work/slot-$name.own" "$work/slot-$name.now" ||
+            fail "$name's slot 09 is not as it was: $(diff "$work/slot-$name.own" "$work/slot-$name.now" | tr '\n' ' ')"
+    done
+    if key_exists "$saved_key"; then fail "the copies of the slots are still there"; fi
+}
+
+# Leaves out the copies of the slots, which the uninstaller gives back.
+without_saved_slots() { awk '/^\[/ { drop = index($0, "\\SavedQuickText09") > 0 } !drop' "$1"; }
+
+# --- A running Messenger -------------------------------------------------
+# Keeps DLL loaded in a process of its own until release_plugin.
+hold_plugin() {  # DLL(windows)
+    rm -f "$work/held" "$work/release"
+    driver hold "$1" "$(winpath "$work")\\held" "$(winpath "$work")\\release" &
+    holder_pid=$!
+    for _ in $(seq 600); do
+        [ -e "$work/held" ] && return
+        kill -0 "$holder_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    die "nothing could keep $1 loaded"
+}
+
+release_plugin() {
+    touch "$work/release"
+    wait "$holder_pid" || true
+    holder_pid=
+}
+
 # Starts from a prefix with no Tunecaster in it: no install left by an
 # earlier, interrupted run, and no registration left by other tests (they
 # share this prefix), which the before-and-after comparison would count.
@@ -213,12 +301,18 @@ forget_earlier_runs() {
         if [ -f "$(unixpath "$dir\\Uninstall.exe")" ]; then uninstall_in_place "$dir" /S; fi
         wine_run reg delete "$root\\$uninst_subkey" /f >/dev/null 2>&1 || true
     done
-    rm -rf "$(unixpath "$user_dir")" "$(unixpath "${user_dir}Elsewhere")" "$(unixpath "$machine_dir")"
+    rm -rf "$(unixpath "$user_dir")" "$(unixpath "${user_dir}Elsewhere")" "$(unixpath "$machine_dir")" \
+           "$(unixpath "$machine_dir Custom")"
     dll=$(winpath "$build/bin/tunecaster.dll")
     wine_run regsvr32 /u /s /n /i:user "$dll" >/dev/null 2>&1 || true
     wine_run regsvr32 /u /s "$dll" >/dev/null 2>&1 || true
     wine_run reg delete "$settings_key" /f >/dev/null 2>&1 || true
     wine_run reg delete 'HKCU\Software\Venmoor' /f >/dev/null 2>&1 || true
+    # Windows always has these; a fresh Wine prefix gets them only with the
+    # first per-user registration, whose removal rightly leaves them.
+    for key in CLSID Interface TypeLib; do
+        wine_run reg add "HKCU\\Software\\Classes\\$key" /f >/dev/null
+    done
 }
 
 localappdata=$(wine_run cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')
@@ -228,6 +322,7 @@ machine_dir="$programfiles\\Tunecaster"
 [ -n "$localappdata" ] && [ -n "$programfiles" ] || die "Wine did not tell the user folders"
 
 [ -f "$build/bin/tunecaster.dll" ] || die "build the DLL first: $build/bin/tunecaster.dll"
+[ -f "$build/bin/tc_installer_driver.exe" ] || die "build tc_installer_driver first"
 step "building the installer"
 setup=$(build_setup "$build/bin/tunecaster.dll" "$work/setup")
 forget_earlier_runs
@@ -257,6 +352,7 @@ per-user)
     step "uninstalling with the registered quiet command, keeping the settings"
     dir=$(unixpath "$user_dir")
     echo "mine" >"$dir/my notes.txt"
+    seed_saved_slots
     export_reg "$settings_key" "$work/settings-before"
     export_reg 'HKCU\Software\Venmoor' "$work/host-before"
     quiet_uninstall HKCU
@@ -265,9 +361,11 @@ per-user)
     rmdir "$dir"
     export_reg "$settings_key" "$work/settings-after"
     export_reg 'HKCU\Software\Venmoor' "$work/host-after"
-    [ -s "$work/settings-after" ] && cmp -s "$work/settings-before" "$work/settings-after" ||
+    expect_slots_given_back
+    [ -s "$work/settings-after" ] && cmp -s <(without_saved_slots "$work/settings-before") "$work/settings-after" ||
         fail "the uninstaller changed the user's settings without being asked"
-    cmp -s "$work/host-before" "$work/host-after" || fail "the uninstaller changed the host's keys"
+    cmp -s <(without_slots09 "$work/host-before") <(without_slots09 "$work/host-after") ||
+        fail "the uninstaller changed the host's keys"
     snapshot after
     expect_same before after "after the uninstall"
 
@@ -293,6 +391,43 @@ per-user)
     uninstall_in_place "$other_dir" /S
     snapshot after
     expect_same before after "after uninstalling from the chosen folder"
+
+    step "while Messenger has the plug-in loaded, a silent uninstall exits with 32 and changes nothing"
+    wine_run "$setup" /S || fail "the installer exited with $?"
+    seed_saved_slots
+    hold_plugin "$user_dir\\tunecaster.dll"
+    snapshot held
+    export_reg "$settings_key" "$work/settings-held"
+    export_reg 'HKCU\Software\Venmoor' "$work/host-held"
+    cp "$dir/tunecaster.dll" "$work/held.dll"
+    uninstall_in_place_fails 32 "$user_dir" /S
+    snapshot held-after
+    expect_same held held-after "after the uninstall refused while Messenger ran"
+    export_reg "$settings_key" "$work/settings-held-after"
+    export_reg 'HKCU\Software\Venmoor' "$work/host-held-after"
+    cmp -s "$work/settings-held" "$work/settings-held-after" || fail "the refused uninstall changed the settings"
+    cmp -s "$work/host-held" "$work/host-held-after" || fail "the refused uninstall changed the host's keys"
+    cmp -s "$work/held.dll" "$dir/tunecaster.dll" || fail "the refused uninstall changed the DLL"
+
+    step "with its pages, it asks to close Messenger when that was started after the confirmation, and goes on after Retry"
+    release_plugin
+    cp "$dir/Uninstall.exe" "$work/Uninstall-copy.exe"
+    (rc=0; wine_cmdline "$work" Uninstall-copy.exe "_?=$user_dir" || rc=$?; echo "$rc" >"$work/uninstaller.rc") &
+    uninstaller_pid=$!
+    driver press "Next >" >/dev/null || fail "no confirmation page"
+    hold_plugin "$user_dir\\tunecaster.dll"
+    driver press Uninstall >/dev/null || fail "no Uninstall button"
+    question=$(driver await Retry) || fail "no question while Messenger has the plug-in loaded"
+    grep -q "Close Messenger" <<<"$question" && grep -qx Cancel <<<"$question" ||
+        fail "the question does not ask to close Messenger, with Retry and Cancel: $question"
+    release_plugin
+    driver press Retry >/dev/null || fail "Retry could not be pressed"
+    driver press Close >/dev/null || fail "the uninstall did not finish"
+    wait "$uninstaller_pid"
+    [ "$(cat "$work/uninstaller.rc")" = 0 ] || fail "the uninstaller exited with $(cat "$work/uninstaller.rc")"
+    expect_slots_given_back
+    snapshot after
+    expect_same before after "after the uninstall that waited for Messenger"
     ;;
 
 all-users)
@@ -314,18 +449,69 @@ all-users)
     expect_user_state_kept
     snapshot after
     expect_same before after "after the uninstall"
+
+    step "a folder outside the program folder is refused with 161, however it is written"
+    for outside in 'C:\users\Public\Tunecaster' "$programfiles\\..\\users\\Public\\Tunecaster" \
+                   "${programfiles}X\\Tunecaster" "$programfiles"; do
+        rc=0
+        wine_cmdline "$work/setup" "$(basename "$setup")" /S /ALLUSERS "/D=$outside" || rc=$?
+        [ "$rc" -eq 161 ] || fail "/ALLUSERS /D=$outside exited with $rc, expected 161"
+    done
+    snapshot after
+    expect_same before after "after the refused folders"
+
+    step "with its pages, a folder outside is refused on the folder page"
+    (wine_run "$setup" /ALLUSERS || true) &
+    setup_pid=$!
+    driver set-text Install 'C:\users\Public\Tunecaster' >/dev/null || fail "no folder page"
+    driver press Install >/dev/null || fail "no Install button"
+    refusal=$(driver press OK) || fail "the folder outside was not refused"
+    grep -q "program folder" <<<"$refusal" || fail "the refusal does not say why: $refusal"
+    driver press Cancel >/dev/null && driver press Yes >/dev/null || fail "the setup could not be closed"
+    wait "$setup_pid"
+    snapshot after
+    expect_same before after "after the folder refused on the page"
+
+    step "a folder inside the program folder is accepted in any case and spelling, and used by its full name"
+    custom="$programfiles\\Tunecaster Custom"
+    wine_cmdline "$work/setup" "$(basename "$setup")" /S /ALLUSERS \
+        "/D=${programfiles,,}\\Other\\..\\Tunecaster Custom\\" || fail "the installer exited with $?"
+    expect_installed_files "$custom"
+    location=$(reg_value "HKLM\\$uninst_subkey" InstallLocation) || location=
+    [ "${location,,}" = "${custom,,}" ] || fail "installed to '$location', expected '$custom'"
+    quiet_uninstall HKLM
+    snapshot after
+    expect_same before after "after uninstalling from the folder of that name"
     ;;
 
 failures)
     snapshot before
     step "a DLL that cannot register fails the install and leaves nothing behind"
-    printf 'not a DLL' >"$work/tunecaster.dll"
+    # A DLL without the registration entry points.
+    printf 'int tc_not_a_plugin;\n' >"$work/not-a-plugin.c"
+    i686-w64-mingw32-gcc -shared -o "$work/tunecaster.dll" "$work/not-a-plugin.c" ||
+        die "could not build a DLL that cannot register"
     bad_setup=$(build_setup "$work/tunecaster.dll" "$work/bad-setup")
     rc=0
     wine_run "$bad_setup" /S || rc=$?
     [ "$rc" -ne 0 ] || fail "the install reported success although registration failed"
     snapshot after
     expect_same before after "after the failed install"
+
+    step "a failed install into a folder with a DLL registered by hand leaves that DLL and its registration"
+    mkdir -p "$(unixpath "$user_dir")"
+    cp "$build/bin/tunecaster.dll" "$(unixpath "$user_dir")/"
+    wine_run regsvr32 /s /n /i:user "$user_dir\\tunecaster.dll" || fail "registering by hand failed"
+    snapshot by-hand
+    rc=0
+    wine_run "$bad_setup" /S || rc=$?
+    [ "$rc" -ne 0 ] || fail "the install reported success although registration failed"
+    cmp -s "$(unixpath "$user_dir\\tunecaster.dll")" "$build/bin/tunecaster.dll" ||
+        fail "the failed install changed the DLL that was there"
+    snapshot after
+    expect_same by-hand after "after the failed install over a DLL registered by hand"
+    wine_run regsvr32 /u /s /n /i:user "$user_dir\\tunecaster.dll" || true
+    rm -rf "$(unixpath "$user_dir")"
 
     step "a failed upgrade leaves the earlier install uninstallable"
     wine_run "$setup" /S || fail "the installer exited with $?"
@@ -334,17 +520,37 @@ failures)
     [ "$rc" -ne 0 ] || fail "the upgrade reported success although registration failed"
     expect_entry HKCU "$user_dir"
     [ -f "$(unixpath "$user_dir\\Uninstall.exe")" ] || fail "the failed upgrade removed the uninstaller"
+    cmp -s "$(unixpath "$user_dir\\tunecaster.dll")" "$work/setup/tunecaster.dll" ||
+        fail "the failed upgrade did not put the earlier DLL back"
     uninstall_in_place "$user_dir" /S
     snapshot after
     expect_same before after "after uninstalling what the failed upgrade left"
 
-    step "an install whose DLL was deleted by hand still uninstalls cleanly"
+    step "an install whose DLL was deleted by hand still uninstalls cleanly and gives the quick texts back"
     wine_run "$setup" /S || fail "the installer exited with $?"
     expect_registration HKCU "$user_dir\\tunecaster.dll"
+    seed_saved_slots
     rm -f "$(unixpath "$user_dir\\tunecaster.dll")"
     uninstall_in_place "$user_dir" /S
+    expect_slots_given_back
     snapshot after
     expect_same before after "after uninstalling the damaged install"
+
+    step "a quick text that cannot be given back is kept with the settings; the rest is uninstalled, with 1013"
+    wine_run "$setup" /S || fail "the installer exited with $?"
+    # The slot's parent admits no lasting key, so the slot cannot be made.
+    wine_run reg add 'HKCU\Software\Venmoor\Kestrix2\carol@example.com\Preferences' /f >/dev/null
+    driver volatile-key 'Software\Venmoor\Kestrix2\carol@example.com\Preferences\QuickTexts' >/dev/null ||
+        die "could not make a volatile key"
+    wine_run reg add "$saved_key\\carol@example.com" /v Message /d "carol's own text" /f >/dev/null
+    wine_run reg add "$saved_key\\carol@example.com" /v Saved /t REG_DWORD /d 1 /f >/dev/null
+    export_reg "$settings_key" "$work/settings-before"
+    uninstall_in_place_fails 1013 "$user_dir" /S /REMOVESETTINGS
+    export_reg "$settings_key" "$work/settings-after"
+    cmp -s "$work/settings-before" "$work/settings-after" ||
+        fail "the settings that hold the copy were changed: $(diff "$work/settings-before" "$work/settings-after" | tr '\n' ' ')"
+    snapshot after
+    expect_same before after "after the uninstall that could not give a quick text back"
     ;;
 
 *) die "unknown scenario $scenario" ;;

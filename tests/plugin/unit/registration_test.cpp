@@ -1,0 +1,128 @@
+// Registration that cannot finish, per user so that the machine's classes
+// are never touched: it must leave the registry exactly as it found it, and
+// nothing may escape to the caller (COM or regsvr32) as an exception.
+#include "PlayerPlugin_h.h"
+#include "platform/Product.h"
+#include "platform/Registry.h"
+#include "plugin/Registration.h"
+#include "tests/support/FailingAllocation.h"
+
+#include <gtest/gtest.h>
+#include <olectl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <new>
+#include <string>
+
+namespace tc::reg {
+// How gtest shows a value that differs.
+void PrintTo(const RawValue& v, std::ostream* os) {
+    *os << "type " << v.type << ":";
+    char hex[4];
+    for (BYTE b : v.bytes) {
+        std::snprintf(hex, sizeof hex, " %02x", b);
+        *os << hex;
+    }
+}
+} // namespace tc::reg
+
+namespace tc::test {
+namespace {
+
+std::wstring guidText(REFGUID g) {
+    wchar_t buf[40] = {};
+    StringFromGUID2(g, buf, 40);
+    return buf;
+}
+
+const std::wstring kClasses = L"Software\\Classes\\";
+const std::wstring kClsid = kClasses + L"CLSID\\" + guidText(CLSID_PlayerPlugin);
+const std::wstring kTypeLib = kClasses + L"TypeLib\\" + guidText(LIBID_Tunecaster);
+const std::wstring kInterface = kClasses + L"Interface\\" + guidText(IID__PlayerPlugin);
+
+// Every key of the registration's trees with its values, keys without values
+// included.
+using Tree = std::map<std::wstring, std::map<std::wstring, reg::RawValue>>;
+
+void readTree(const std::wstring& path, Tree& out) {
+    RegKey key = reg::open(HKEY_CURRENT_USER, path, KEY_READ);
+    if (!key) return;
+    auto& values = out[path];
+    wchar_t name[16384];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 16384;
+        if (RegEnumValueW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        reg::getValue(key.get(), std::wstring(name, length), values[std::wstring(name, length)]);
+    }
+    for (const std::wstring& sub : reg::subkeyNames(key.get())) readTree(path + L"\\" + sub, out);
+}
+
+Tree registrationTrees() {
+    Tree t;
+    for (const std::wstring& path : {kClsid, kClasses + product::kProgId, kClasses + product::kProgIdVersioned, kTypeLib,
+                                     kInterface})
+        readTree(path, t);
+    return t;
+}
+
+class RegistrationRollback : public ::testing::Test {
+protected:
+    void SetUp() override { unregisterServer(Scope::User); }
+    void TearDown() override {
+        failAllocation(-1);
+        unregisterServer(Scope::User);
+    }
+
+    // A registration left by an earlier version in another folder: its
+    // server path differs, it lacks a value, a key and a whole tree that
+    // this one writes, and its interface key admits no lasting subkey, so
+    // that registering over it fails near the end of the table.
+    void earlierRegistrationThatBreaksTheNext() {
+        ASSERT_EQ(registerServer(Scope::User), S_OK);
+        RegKey server = reg::open(HKEY_CURRENT_USER, kClsid + L"\\InprocServer32", KEY_SET_VALUE);
+        ASSERT_EQ(reg::setString(server.get(), L"", L"C:\\Earlier\\tunecaster.dll"), ERROR_SUCCESS);
+        ASSERT_EQ(reg::removeValue(server.get(), L"ThreadingModel"), ERROR_SUCCESS);
+        ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, (kClsid + L"\\Version").c_str()), ERROR_SUCCESS);
+        ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, kTypeLib.c_str()), ERROR_SUCCESS);
+        ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, kInterface.c_str()), ERROR_SUCCESS);
+        RegKey volatileKey;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kInterface.c_str(), 0, nullptr,
+                                  REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, volatileKey.put(),
+                                  nullptr),
+                  ERROR_SUCCESS);
+    }
+};
+
+TEST_F(RegistrationRollback, AFailedWriteLeavesTheEarlierRegistrationAsItWas) {
+    earlierRegistrationThatBreaksTheNext();
+    const Tree before = registrationTrees();
+    EXPECT_EQ(registerServer(Scope::User), SELFREG_E_CLASS);
+    EXPECT_EQ(registrationTrees(), before);
+}
+
+TEST_F(RegistrationRollback, RunningOutOfMemoryAnywhereChangesNothingAndThrowsNothing) {
+    earlierRegistrationThatBreaksTheNext();
+    // Without the key that breaks it, registration goes through once memory
+    // lasts: that ends each sweep.
+    ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, kInterface.c_str()), ERROR_SUCCESS);
+    for (auto* run : {&registerServer, &unregisterServer}) {
+        HRESULT hr = E_FAIL;
+        for (long n = 0; n < 100000; ++n) {
+            const Tree before = registrationTrees();
+            failAllocation(n);
+            EXPECT_NO_THROW(hr = run(Scope::User));
+            failAllocation(-1);
+            if (hr == S_OK) break;
+            ASSERT_EQ(hr, E_OUTOFMEMORY) << "allocation " << n;
+            ASSERT_EQ(registrationTrees(), before) << "allocation " << n;
+        }
+        EXPECT_EQ(hr, S_OK);
+    }
+}
+
+} // namespace
+} // namespace tc::test
