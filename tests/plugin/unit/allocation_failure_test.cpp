@@ -6,56 +6,17 @@
 #include "platform/ComPtr.h"
 #include "platform/Handles.h"
 #include "plugin/ClassFactory.h"
+#include "tests/support/FailingAllocation.h"
 #include "tests/support/TestSupport.h"
 #include "ui/FormIds.h"
 #include "ui/frmOptions.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
 
 namespace {
 
-long g_failAt = -1; // the allocation that fails, counted from 0; -1: none
-long g_count = 0;
-bool g_failed = false;
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (g_failAt >= 0 && g_count++ == g_failAt) {
-        g_failed = true;
-        throw std::bad_alloc();
-    }
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
-namespace {
-
-// Runs `call` again and again, each time with the next of its allocations
-// failing, until a run makes no more allocations than that. `setup` runs
-// before each, with allocations working.
-template <class Call, class Setup>
-void failEachAllocation(const char* what, Call call, Setup setup) {
-    for (long n = 0; n < 5000; ++n) {
-        setup();
-        g_count = 0;
-        g_failed = false;
-        g_failAt = n;
-        EXPECT_NO_THROW(call()) << what << ", allocation " << n;
-        g_failAt = -1;
-        if (!g_failed) return;
-    }
-    ADD_FAILURE() << what << " never ran to its end";
-}
-template <class Call>
-void failEachAllocation(const char* what, Call call) {
-    failEachAllocation(what, call, [] {});
-}
+using tc::test::failEachAllocation;
 
 TEST(Boundaries, AllocationFailureAnywhereNeverUnwindsIntoTheCaller) {
     tc::test::wipeUserState();

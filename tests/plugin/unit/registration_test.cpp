@@ -4,6 +4,7 @@
 #include "PlayerPlugin_h.h"
 #include "platform/Registry.h"
 #include "plugin/Registration.h"
+#include "tests/support/FailingAllocation.h"
 
 #include <gtest/gtest.h>
 #include <olectl.h>
@@ -13,20 +14,6 @@
 #include <map>
 #include <new>
 #include <string>
-
-// The n-th allocation after failAllocation(n) throws std::bad_alloc, once.
-namespace {
-long g_allocationsBeforeFailure = -1;
-void failAllocation(long n) { g_allocationsBeforeFailure = n; }
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (g_allocationsBeforeFailure >= 0 && g_allocationsBeforeFailure-- == 0) throw std::bad_alloc();
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace tc::reg {
 // How gtest shows a value that differs.
