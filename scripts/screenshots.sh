@@ -2,44 +2,40 @@
 # Regenerates docs/screenshots/options.png and about.png: builds the UI test
 # program, opens each dialog through the real DLL on a virtual display and
 # saves the window as it appears on the screen.
-#   scripts/screenshots.sh [build-dir] [display]
+#   scripts/screenshots.sh
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/.." && pwd)
-build=${1:-$root/build}
-display=${2:-:97}
-out=$root/docs/screenshots
+# shellcheck source=env.sh
+source "$here/env.sh"
+out=$TC_ROOT/docs/screenshots
+tc_prepare tc_ui_e2e
 
-cmake -S "$root" -B "$build" >/dev/null
-cmake --build "$build" -j2 --target tc_ui_e2e >/dev/null
-
-started_xvfb=
-if ! pgrep -f "Xvfb $display " >/dev/null; then
-    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    started_xvfb=$!
-    sleep 1
-fi
-cleanup() { if [ -n "$started_xvfb" ]; then kill "$started_xvfb" 2>/dev/null || true; fi; }
-trap cleanup EXIT
-
-export DISPLAY=$display TC_BUILD_DIR=$build
-export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
-[ -d "$WINEPREFIX" ] || "$here/wine-run.sh" wineboot -i >/dev/null 2>&1
-
-# Without a window manager Wine leaves the title bar to nobody; have it draw
-# the frame itself for the pictures, and put the setting back afterwards.
+# Without a window manager Wine leaves the title bar to nobody: have it draw
+# the frame itself for the pictures. Every setting changed here is put back
+# as it was afterwards (the tests rely on Managed being N).
 wine_x11='HKCU\Software\Wine\X11 Driver'
-"$here/wine-run.sh" reg add "$wine_x11" /v Decorated /d N /f >/dev/null 2>&1 || true
-"$here/wine-run.sh" reg add "$wine_x11" /v Managed /d N /f >/dev/null 2>&1 || true
+saved=()
+setting() { wine reg query "$wine_x11" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'; }
+for name in Decorated Managed; do saved+=("$name=$(setting "$name")"); done
 restore_wine() {
-    "$here/wine-run.sh" reg delete "$wine_x11" /v Decorated /f >/dev/null 2>&1 || true
-    "$here/wine-run.sh" reg delete "$wine_x11" /v Managed /f >/dev/null 2>&1 || true
+    local entry name value
+    for entry in "${saved[@]}"; do
+        name=${entry%%=*}
+        value=${entry#*=}
+        if [ -n "$value" ]; then
+            wine reg add "$wine_x11" /v "$name" /d "$value" /f >/dev/null 2>&1 || true
+        else
+            wine reg delete "$wine_x11" /v "$name" /f >/dev/null 2>&1 || true
+        fi
+    done
 }
+wine reg add "$wine_x11" /v Decorated /d N /f >/dev/null 2>&1
+wine reg add "$wine_x11" /v Managed /d N /f >/dev/null 2>&1
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"; restore_wine; cleanup' EXIT
-TC_SCREENSHOT_DIR=$(WINEDEBUG=-all winepath -w "$work") \
-    "$here/wine-run.sh" "$build/bin/tc_ui_e2e.exe" --gtest_also_run_disabled_tests \
+trap 'rm -rf "$work"; restore_wine; tc_cleanup' EXIT
+TC_SCREENSHOT_DIR=$(tc_winpath "$work") \
+    wine "$TC_BUILD_DIR/bin/tc_ui_e2e.exe" --gtest_also_run_disabled_tests \
     --gtest_filter='DISABLED_Screenshots.*'
 
 mkdir -p "$out"

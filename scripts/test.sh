@@ -1,8 +1,29 @@
 #!/usr/bin/env bash
-# Builds everything and runs all the tests under Wine.
+# Builds everything and runs all the tests under Wine, side by side in
+# $TC_TEST_SLOTS slots (default 3), each with a Wine prefix and an X display
+# of its own. Arguments go to ctest; the long soak (label "long") runs only
+# when asked for, e.g. scripts/test.sh -L long.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=env.sh
 source "$here/env.sh"
 tc_prepare
+tc_slot_displays
+tc_slot_prefixes
+
+spec=$TC_BUILD_DIR/test-slots.json
+{
+    printf '{"version": {"major": 1, "minor": 0}, "local": [{"slot": ['
+    for ((slot = 0; slot < TC_TEST_SLOTS; slot++)); do
+        [ "$slot" -eq 0 ] || printf ', '
+        printf '{"id": "%d", "slots": 1}' "$slot"
+    done
+    printf ']}]}\n'
+} >"$spec"
+
+labels=(-LE long)
+for arg in "$@"; do
+    case "$arg" in -L* | --label*) labels=() ;; esac
+done
 cd "$TC_BUILD_DIR"
-ctest --output-on-failure "$@"
+ctest --output-on-failure -j "$TC_TEST_SLOTS" --resource-spec-file "$spec" "${labels[@]}" "$@"

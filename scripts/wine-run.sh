@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the project's own prefix (never the
-# user's home). Used by ctest as the cross-compiling emulator and by the
-# README commands. The prefix lives in $TC_BUILD_DIR (default: ./build).
+# user's home). ctest runs every test program through it: a test runs in the
+# Wine prefix and on the display of the slot ctest gave it (scripts/env.sh).
 set -euo pipefail
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=${TC_BUILD_DIR:-$here/../build}
-export WINEPREFIX=${WINEPREFIX:-$(cd "$build" && pwd)/wineprefix}
-export WINEARCH=win32
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# shellcheck source=env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+tc_slot_env
 exec wine "$@"

@@ -19,8 +19,11 @@ build=$(cd "$2" && pwd)
 scenario=$3
 
 export TC_BUILD_DIR=$build
-export WINEPREFIX=$build/wineprefix WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# shellcheck source=../../scripts/env.sh
+source "$src/scripts/env.sh"
+# The prefix and display of the slot ctest gave this test (the test command
+# prepares them); by hand, slot 0's.
+tc_slot_env
 work=$build/installer-test/$scenario
 rm -rf "$work"
 mkdir -p "$work"
@@ -49,25 +52,14 @@ winpath() { winepath -w "$1" 2>/dev/null; }
 unixpath() { winepath -u "$1" 2>/dev/null; }
 
 # --- The display and the prefix ------------------------------------------
-xvfb_pid=
 holder_pid=
 cleanup() {
     if [ -n "$holder_pid" ]; then touch "$work/release"; fi
-    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+    tc_cleanup
 }
+if [ -z "${DISPLAY:-}" ]; then tc_display; fi
 trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-    n=90
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-fi
-# Wine's server outlives this script: it must not hold on to our output, or
-# whoever reads it (ctest) waits for it to end.
-wineserver -p >/dev/null 2>&1 </dev/null || true  # already running is fine
-if [ ! -f "$WINEPREFIX/system.reg" ]; then wine_run wineboot -i >/dev/null 2>&1; fi
+[ -f "$WINEPREFIX/system.reg" ] || die "no Wine prefix at $WINEPREFIX: run scripts/test.sh"
 
 # --- Registry helpers ----------------------------------------------------
 key_exists() { wine_run reg query "$1" >/dev/null 2>&1; }
