@@ -16,6 +16,7 @@ namespace {
 const std::wstring kUser = L"ann@example.com";
 const std::wstring kDebug = L"Debug.Window";
 const std::wstring kKestrix = L"Software\\Venmoor\\Kestrix2";
+const std::wstring kPreferences = kKestrix + L"\\" + kUser + L"\\Preferences";
 
 reg::RawValue dword(DWORD value) { return rawOf(REG_DWORD, &value, sizeof value); }
 
@@ -66,12 +67,28 @@ protected:
         return {};
     }
 
-    // One delivery, with a bound far above its own that only catches a hang.
+    // One delivery: its waits keep within their budget on the test's
+    // clock, and a bound far above that on the real one only catches a hang.
     void deliver(bool nowPlaying = true) {
-        const DWORD start = GetTickCount();
+        const DWORD start = GetTickCount(), waited = clock().now();
         if (nowPlaying) form().changeName();
         else form().changeNameBack();
+        EXPECT_LE(clock().now() - waited, kDeliveryWaitMilliseconds);
         EXPECT_LT(GetTickCount() - start, 3000u) << "hang guard";
+    }
+
+    // The add-on's own values beside the slot, which no delivery may touch.
+    static void putNeighbours() {
+        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, kPreferences + L"\\QuickTexts\\QuickText01",
+                                L"Message", L"brb"));
+        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, kPreferences, L"Theme", L"dark"));
+    }
+    static void expectNeighboursKept() {
+        std::wstring text, theme;
+        readString(HKEY_CURRENT_USER, kPreferences + L"\\QuickTexts\\QuickText01", L"Message", text);
+        readString(HKEY_CURRENT_USER, kPreferences, L"Theme", theme);
+        EXPECT_EQ(text, L"brb");
+        EXPECT_EQ(theme, L"dark");
     }
 };
 
@@ -80,7 +97,7 @@ TEST_F(Delivery, ConversationInFrontGetsTheKeystrokeAndDebugIsLeftAlone) {
     HWND user = messenger().openConversation(L"bob@example.com");
     ASSERT_EQ(GetForegroundWindow(), user);
 
-    form().changeName();
+    deliver();
     EXPECT_EQ(form().Text2, kPlaying);
     EXPECT_EQ(form().Text3, L"IMWindowClass");
     EXPECT_EQ(slotMessage(), kPlaying);
@@ -262,8 +279,7 @@ TEST_F(Delivery, AConversationThatNeverComesToTheFrontGetsNoKeysAndTheCallReturn
 // the registry) and a slot whose content cannot be saved first all leave
 // it, and everything outside the add-on's slot, alone.
 TEST_F(Delivery, NoKeyUnlessThisDeliveryWroteTheSlot) {
-    const std::wstring quickText01 = kKestrix + L"\\" + kUser + L"\\Preferences\\QuickTexts\\QuickText01";
-    ASSERT_TRUE(writeString(HKEY_CURRENT_USER, quickText01, L"Message", L"brb"));
+    putNeighbours();
     messenger().openConversation(L"bob@example.com");
     form().changeName();
     ASSERT_EQ(newSends(), Sends({kPlaying}));
@@ -287,7 +303,7 @@ TEST_F(Delivery, NoKeyUnlessThisDeliveryWroteTheSlot) {
           std::wstring(L"ann@example.com\\x"), std::wstring(L"ann@example.com\0x", 17),
           std::wstring(300, L'a') + L"@example.com"}) {
         messenger().setSigninName(name);
-        form().changeNameBack();
+        deliver(false);
     }
     // The user's own slot content cannot be saved first (a key the registry
     // keeps volatile takes no lasting copies).
@@ -311,8 +327,7 @@ TEST_F(Delivery, NoKeyUnlessThisDeliveryWroteTheSlot) {
                                    L"Software\\Dorvin's Tunecaster\\Data\\Preferences"})
         EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, outside)) << std::wstring(outside);
     EXPECT_EQ(allValues(kSettingsPath), settings);
-    std::wstring other;
-    EXPECT_TRUE(readString(HKEY_CURRENT_USER, quickText01, L"Message", other) && other == L"brb");
+    expectNeighboursKept();
 
     // The copy can be taken again: the next delivery goes through.
     saved = RegKey();
@@ -401,6 +416,7 @@ TEST_F(Delivery, NamesOutsideTheAnsiCodePageAndOfTenThousandCharactersGoThroughW
 
 TEST_F(Delivery, MessengerCallsFailingAtRandomNeitherHangNorEscapeNorCorrupt) {
     frontWindow();
+    putNeighbours();
     const auto settings = allValues(kSettingsPath);
     messenger().setFailureRate(0.3, 7);
     for (int i = 0; i < 20; ++i) deliver(i % 2 != 0);
@@ -418,6 +434,7 @@ TEST_F(Delivery, MessengerCallsFailingAtRandomNeitherHangNorEscapeNorCorrupt) {
     EXPECT_EQ(after.back(), kPlaying);
     EXPECT_EQ(slotMessage(), kPlaying);
     EXPECT_EQ(allValues(kSettingsPath), settings);
+    expectNeighboursKept();
 }
 
 // Closes the debug conversation from inside the delivery: when it is
@@ -494,6 +511,7 @@ protected:
 };
 
 TEST_F(MessengerLate, ALaterTickConnectsOnceAndTheNamesFollow) {
+    const auto settings = allValues(kSettingsPath);
     EXPECT_TRUE(FAILED(startUp()));
     EXPECT_FALSE(form().oMessengerAPI);
     frontWindow();
@@ -522,6 +540,7 @@ TEST_F(MessengerLate, ALaterTickConnectsOnceAndTheNamesFollow) {
     EXPECT_EQ(messenger().friendlyName(), L"Ann");
     EXPECT_EQ(messenger().connectedSinks(), 1u) << "connected once, not at every delivery";
     EXPECT_EQ(messenger().instantMessageCalls(), 1);
+    EXPECT_EQ(allValues(kSettingsPath), settings);
 }
 
 } // namespace
