@@ -56,14 +56,27 @@ TEST(BaseName, EndsAtTheFirstTagWithItsSpaceOrTakesTheWholeName) {
     EXPECT_EQ(baseName(L"Ann Listening:", L"listening:"), L"Ann Listening:");
     EXPECT_EQ(baseName(L" x rest", L"x"), L"");
     EXPECT_EQ(baseName(L"Ann Lee", L""), L"Ann");
+    EXPECT_EQ(baseName(std::wstring(10000, L' '), L""), L"") << "the delimiter at the very start";
+    EXPECT_EQ(baseName(std::wstring(L"a\0b listening:", 14), L"listening:"),
+              std::wstring(L"a\0b", 3));
     EXPECT_FALSE(baseName(L"", L"x").has_value());
+    EXPECT_FALSE(baseName(L"", L"").has_value());
+
+    const std::wstring huge(10000, L'n');
+    EXPECT_EQ(baseName(huge, L"listening:"), huge);
+    EXPECT_EQ(baseName(huge + L" listening: (!WAT)", L"listening:"), huge);
+    EXPECT_EQ(baseName(huge, huge), huge);
+    EXPECT_EQ(baseName(L"x " + huge, huge), L"x");
 }
 
 TEST(ComposeCurrentName, TaggedAndPlainNameGiveTheSameCommands) {
-    for (const wchar_t* friendly : {L"Ann listening: (!WAT)", L"Ann"}) {
-        Inputs in = currentMode(friendly, L"listening:");
-        EXPECT_EQ(in.nowPlaying(), L"/name Ann listening: (!WAT)") << friendly;
-        EXPECT_EQ(in.plain(), L"/name Ann") << friendly;
+    const std::wstring huge(10000, L'n');
+    for (const std::wstring& base : {std::wstring(L"Ann"), huge}) {
+        for (const std::wstring& friendly : {base + L" listening: (!WAT)", base}) {
+            Inputs in = currentMode(friendly, L"listening:");
+            EXPECT_EQ(in.nowPlaying(), L"/name " + base + L" listening: (!WAT)") << base.size();
+            EXPECT_EQ(in.plain(), L"/name " + base) << base.size();
+        }
     }
 }
 

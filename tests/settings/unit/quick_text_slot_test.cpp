@@ -3,7 +3,7 @@
 // given back on request.
 #include "platform/Registry.h"
 #include "settings/QuickTextSlot.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/Registry.h"
 
 #include <gtest/gtest.h>
 
