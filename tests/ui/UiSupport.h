@@ -29,8 +29,9 @@ inline Settings storedSettings() {
     }
     return out;
 }
-inline void storeSetting(const wchar_t* key, const std::wstring& value) {
-    EXPECT_TRUE(writeString(HKEY_CURRENT_USER, kSettingsPath, key, value)) << "storing a setting";
+inline void storeSettings(const Settings& settings) {
+    for (const auto& [key, value] : settings)
+        EXPECT_TRUE(writeString(HKEY_CURRENT_USER, kSettingsPath, key, value)) << "storing";
 }
 
 // Sets a key's access rights from their text form; its owner may always

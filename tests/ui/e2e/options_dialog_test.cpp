@@ -36,7 +36,6 @@ TEST_F(OptionsDialog, ComesUpInFrontUntilSavedOrClosedAndAnswersWithTheResultEmp
             waitFor([&] { return focusOf(ui) != before; });
             focusAfterTabs.push_back(GetDlgCtrlID(focusOf(ui)));
         }
-        setTextOf(GetDlgItem(dialog, Text3), L" on air ");
         click(dialog, Command1);
         waitGone(dialog);
     });
@@ -50,7 +49,7 @@ TEST_F(OptionsDialog, ComesUpInFrontUntilSavedOrClosedAndAnswersWithTheResultEmp
     // First use: the current-name mode, and nothing of the other mode.
     stored[keys::CurrentName] = L"1";
     stored[keys::CustomName] = L"0";
-    stored[keys::CurrentTag] = L" on air ";
+    stored[keys::CurrentTag] = L"";
     EXPECT_EQ(storedSettings(), stored);
 
     // Later openings come up the same way, never minimised; closed from the
@@ -63,7 +62,7 @@ TEST_F(OptionsDialog, ComesUpInFrontUntilSavedOrClosedAndAnswersWithTheResultEmp
             later.inFront = waitFor([&] { return GetForegroundWindow() == dialog; });
             later.visible = IsWindowVisible(dialog);
             later.minimised = IsIconic(dialog);
-            setTextOf(GetDlgItem(dialog, Text3), L"typed");
+            setTextOf(GetDlgItem(dialog, Text3), L"typed, not saved");
             PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
             waitGone(dialog);
         });

@@ -73,12 +73,12 @@ protected:
 };
 
 TEST_F(DISABLED_Screenshots, Options) {
-    storeSetting(keys::CurrentName, L"0");
-    storeSetting(keys::CustomName, L"1");
-    storeSetting(keys::CustomNameNotPl, L"Dorvin");
-    storeSetting(keys::CustomNamePl, L"Dorvin is listening");
-    storeSetting(keys::CurrentTag, L"- on air");
-    storeSetting(keys::CustomTagPl, L"- tuned in");
+    storeSettings({{keys::CurrentName, L"0"},
+                   {keys::CustomName, L"1"},
+                   {keys::CustomNameNotPl, L"Dorvin"},
+                   {keys::CustomNamePl, L"Dorvin is listening"},
+                   {keys::CurrentTag, L"- on air"},
+                   {keys::CustomTagPl, L"- tuned in"}});
     take(L"/xwinampoptions", ui::kOptionsClass, L"options.bmp");
 }
 

@@ -8,6 +8,7 @@
 namespace tc::test {
 namespace {
 
+using namespace keys;
 using namespace ui::options;
 
 class OptionsForm : public ::testing::Test {
@@ -51,20 +52,17 @@ TEST_F(OptionsForm, OpensInTheModeWhoseFlagIsExactlyOneWithAllFourStoredTexts) {
     };
     for (const Case& c : cases) {
         wipeUserState();
-        if (c.currentName) storeSetting(keys::CurrentName, c.currentName);
-        if (c.customName) storeSetting(keys::CustomName, c.customName);
+        if (c.currentName) storeSettings({{CurrentName, c.currentName}});
+        if (c.customName) storeSettings({{CustomName, c.customName}});
         OwnedWindow form = open();
         EXPECT_EQ(checked(form, Option2), c.custom) << c.currentName << "/" << c.customName;
         EXPECT_EQ(checked(form, Option1), !c.custom) << c.currentName << "/" << c.customName;
         for (int box : {Text1, Text2, Text3, Text4}) EXPECT_EQ(text(form, box), L"") << box;
     }
 
-    storeSetting(keys::CurrentName, L"1");
-    storeSetting(keys::CustomName, L"0");
-    storeSetting(keys::CustomNameNotPl, L"Idle \x00e9t\x00e9");
-    storeSetting(keys::CustomNamePl, L"  Listening  ");
-    storeSetting(keys::CurrentTag, L"[tag]");
-    storeSetting(keys::CustomTagPl, L"\x266A on air");
+    storeSettings({{CurrentName, L"1"}, {CustomName, L"0"}, {CurrentTag, L"[tag]"},
+                   {CustomNameNotPl, L"Idle \x00e9t\x00e9"}, {CustomNamePl, L"  Listening  "},
+                   {CustomTagPl, L"\x266A on air"}});
     OwnedWindow form = open();
     EXPECT_TRUE(checked(form, Option1));
     EXPECT_EQ(text(form, Text1), L"Idle \x00e9t\x00e9");
@@ -76,37 +74,31 @@ TEST_F(OptionsForm, OpensInTheModeWhoseFlagIsExactlyOneWithAllFourStoredTexts) {
 // Both flags as a complementary pair, then the selected mode's texts exactly
 // as typed; the other mode's settings keep what they held.
 TEST_F(OptionsForm, SaveWritesBothFlagsAndOnlyTheSelectedModesTextsAsTypedThenCloses) {
+    const Settings currentMode = {{CurrentName, L"1"}, {CustomName, L"0"}, {CurrentTag, L" tag "}};
     struct Case {
         const char* what;
         Settings stored;
         int option; // clicked before saving; 0 for none
         Settings written;
     } cases[] = {
-        {"first use", {}, 0,
-         {{keys::CurrentName, L"1"},
-          {keys::CustomName, L"0"},
-          {keys::CurrentTag, L" now playing "}}},
+        {"first use", {}, 0, currentMode},
         {"to the current-name mode",
-         {{keys::CurrentName, L"0"}, {keys::CustomName, L"1"}, {keys::CustomNameNotPl, L"idle"},
-          {keys::CustomNamePl, L"playing"}, {keys::CustomTagPl, L"tag pl"}},
-         Option1,
-         {{keys::CurrentName, L"1"},
-          {keys::CustomName, L"0"},
-          {keys::CurrentTag, L" now playing "}}},
-        {"to the custom-name mode",
-         {{keys::CurrentName, L"1"}, {keys::CustomName, L"0"}, {keys::CurrentTag, L"old tag"}},
+         {{CurrentName, L"0"}, {CustomName, L"1"}, {CustomNameNotPl, L"idle"},
+          {CustomNamePl, L"playing"}, {CustomTagPl, L"tag pl"}},
+         Option1, currentMode},
+        {"to the custom-name mode", {{CurrentName, L"1"}, {CustomName, L"0"}, {CurrentTag, L"old"}},
          Option2,
-         {{keys::CurrentName, L"0"}, {keys::CustomName, L"1"}, {keys::CustomNameNotPl, L" away "},
-          {keys::CustomNamePl, L"Tuned in"}, {keys::CustomTagPl, L""}}},
+         {{CurrentName, L"0"}, {CustomName, L"1"}, {CustomNameNotPl, L" away "},
+          {CustomNamePl, L"Tuned in"}, {CustomTagPl, L""}}},
     };
     for (const Case& c : cases) {
         wipeUserState();
-        for (const auto& [key, value] : c.stored) storeSetting(key.c_str(), value);
+        storeSettings(c.stored);
         OwnedWindow form = open();
         if (c.option) click(form, c.option);
         type(form, Text1, L" away ");
         type(form, Text2, L"Tuned in");
-        type(form, Text3, L" now playing ");
+        type(form, Text3, L" tag ");
         type(form, Text4, L"");
         click(form, Command1);
         EXPECT_FALSE(IsWindow(form.get())) << c.what;
@@ -118,13 +110,11 @@ TEST_F(OptionsForm, SaveWritesBothFlagsAndOnlyTheSelectedModesTextsAsTypedThenCl
     OwnedWindow form = open();
     EXPECT_TRUE(checked(form, Option2));
     EXPECT_EQ(text(form, Text1), L" away ");
-    EXPECT_EQ(text(form, Text3), L"old tag");
+    EXPECT_EQ(text(form, Text3), L"old");
 }
 
 TEST_F(OptionsForm, ClosingWithoutSavingWritesNothing) {
-    storeSetting(keys::CurrentName, L"1");
-    storeSetting(keys::CustomName, L"0");
-    storeSetting(keys::CurrentTag, L"kept");
+    storeSettings({{CurrentName, L"1"}, {CustomName, L"0"}, {CurrentTag, L"kept"}});
     const Settings before = storedSettings();
     {
         OwnedWindow form = open();
@@ -142,8 +132,7 @@ TEST_F(OptionsForm, ClosingWithoutSavingWritesNothing) {
 }
 
 TEST_F(OptionsForm, ASaveThatCannotWriteKeepsTheFormOpenWithWhatWasTyped) {
-    storeSetting(keys::CurrentName, L"0");
-    storeSetting(keys::CustomName, L"1");
+    storeSettings({{CurrentName, L"0"}, {CustomName, L"1"}});
     const Settings before = storedSettings();
     ASSERT_TRUE(setKeyRights(HKEY_CURRENT_USER, kSettingsPath, kReadOnly));
     struct Restore {
@@ -162,7 +151,7 @@ TEST_F(OptionsForm, ASaveThatCannotWriteKeepsTheFormOpenWithWhatWasTyped) {
     ASSERT_TRUE(setKeyRights(HKEY_CURRENT_USER, kSettingsPath, kFullAccess));
     click(form, Command1);
     EXPECT_FALSE(IsWindow(form.get()));
-    EXPECT_EQ(storedSettings()[keys::CustomNamePl], L"typed");
+    EXPECT_EQ(storedSettings()[CustomNamePl], L"typed");
 }
 
 // The keyboard visits the controls in layout order; of the two option

@@ -25,20 +25,18 @@ protected:
 };
 
 TEST_F(GetKeyValueTest, AMissingOrOverlongValueEmptiesTheTextAndFails) {
-    std::wstring value = L"left over";
-    EXPECT_FALSE(GetKeyValue(HKEY_CURRENT_USER, kTestKey, L"PATH", value)) << "no key";
-    EXPECT_EQ(value, L"");
-
+    auto read = [](const wchar_t* name) {
+        std::wstring value = L"left over";
+        const bool found = GetKeyValue(HKEY_CURRENT_USER, kTestKey, name, value);
+        return std::pair{found, value};
+    };
+    const std::pair<bool, std::wstring> failed = {false, L""};
+    EXPECT_EQ(read(L"PATH"), failed) << "no key";
     setRaw(L"Other", REG_SZ, L"x", 4);
-    value = L"left over";
-    EXPECT_FALSE(GetKeyValue(HKEY_CURRENT_USER, kTestKey, L"PATH", value)) << "no value";
-    EXPECT_EQ(value, L"");
-
+    EXPECT_EQ(read(L"PATH"), failed) << "no value";
     const std::wstring huge(5000, L'x');
     setRaw(L"Huge", REG_SZ, huge.c_str(), (huge.size() + 1) * sizeof(wchar_t));
-    value = L"left over";
-    EXPECT_FALSE(GetKeyValue(HKEY_CURRENT_USER, kTestKey, L"Huge", value)) << "too long";
-    EXPECT_EQ(value, L"");
+    EXPECT_EQ(read(L"Huge"), failed) << "longer than the buffer";
 }
 
 // Text without its terminator, whether stored with one or not; a DWORD as
