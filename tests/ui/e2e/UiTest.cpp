@@ -54,7 +54,7 @@ Outcome UiTest::parse(const wchar_t* text, const wchar_t* sResultIn) {
 }
 
 Outcome UiTest::command(const wchar_t* text, const std::function<void()>& script,
-                                const wchar_t* sResultIn) {
+                        const wchar_t* sResultIn) {
     const DWORD ui = uiThread_;
     std::thread driver([&script, ui] {
         script();

@@ -45,7 +45,7 @@ TEST(AboutForm, LiftsItselfAboveOtherWindowsOnceAboutASecondAfterOpening) {
     EXPECT_TRUE(above(cover.get(), box.get())) << "lifted at once";
 
     EXPECT_TRUE(pumpUntil([&] { return above(box.get(), cover.get()); }, 5000))
-        << "not lifted within five seconds";
+        << "never lifted itself (waited five seconds)";
     EXPECT_FALSE(KillTimer(box.get(), kTimer1)) << "the timer outlived the lift";
 }
 
