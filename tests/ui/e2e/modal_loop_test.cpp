@@ -1,3 +1,6 @@
+// What the dialogs' modal loop owes the host's thread while a dialog is up:
+// its timers keep running, a dialog opened from another one is owned by it,
+// and a command that arrives meanwhile is answered.
 #include "tests/ui/e2e/UiTest.h"
 
 #include <atomic>
@@ -5,117 +8,119 @@
 namespace tc::test {
 namespace {
 
-// --- a stand-in for the second-generation player, counting its title reads --
-std::atomic<int> g_titleReads{0};
+class ModalDialogs;
+// A command sent from inside a dialog's modal loop, and its answer.
+struct Nested {
+    ModalDialogs* test = nullptr;
+    const wchar_t* windowClass = nullptr;
+    const wchar_t* text = nullptr;
+    Outcome outcome;
+    std::atomic<bool> done{false};
+} g_nested;
 
-LRESULT CALLBACK playerProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_GETTEXT || msg == WM_GETTEXTLENGTH) ++g_titleReads;
-    return DefWindowProcW(window, msg, wParam, lParam);
-}
+class ModalDialogs : public UiTest {
+protected:
+    // Sends `text` from inside the modal loop once a window of `windowClass`
+    // is the active one, as a command typed in another conversation would
+    // arrive while that dialog waits.
+    void sendOnceActive(const wchar_t* windowClass, const wchar_t* text) {
+        g_nested.test = this;
+        g_nested.windowClass = windowClass;
+        g_nested.text = text;
+        SetTimer(nullptr, 0, 20, fire);
+    }
 
-struct PlayerStandIn {
-    OwnedWindow main, title;
-    PlayerStandIn() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = playerProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"studio";
-        RegisterClassW(&wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = L"basewindow_rootwnd";
-        RegisterClassW(&wc);
-        // An empty title reads the same every time: no name change is set
-        // off, only the reads are counted.
-        main.reset(CreateWindowExW(0, L"studio", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                   nullptr, GetModuleHandleW(nullptr), nullptr));
-        title.reset(CreateWindowExW(0, L"basewindow_rootwnd", L"", WS_POPUP, 0, 0, 10, 10,
-                                    main.get(), nullptr, GetModuleHandleW(nullptr), nullptr));
+private:
+    static void CALLBACK fire(HWND, UINT, UINT_PTR id, DWORD) {
+        HWND up = FindWindowW(g_nested.windowClass, nullptr);
+        if (!up || GetActiveWindow() != up) return;
+        KillTimer(nullptr, id);
+        g_nested.outcome = g_nested.test->parse(g_nested.text, L"x");
+        g_nested.done = true;
     }
 };
 
-class ModalDialogs : public UiTest {};
+std::atomic<int> g_ticks{0};
+void CALLBACK countTick(HWND, UINT, UINT_PTR, DWORD) { ++g_ticks; }
 
-TEST_F(ModalDialogs, ThePluginTimerKeepsTickingWhileEitherDialogIsUp) {
-    storeSetting(L"onOff", L"1");
-    PlayerStandIn player;
-    ASSERT_TRUE(player.main && player.title);
-
-    struct Run {
-        const wchar_t* command;
-        const wchar_t* windowClass;
-    } runs[] = {{L"/xwinampoptions", ui::kOptionsClass}, {L"/xwinampabout", ui::kAboutClass}};
-    for (const Run& run : runs) {
-        int readsWhileUp = -1;
-        bool shown = false;
-        Outcome out = command(run.command, [&] {
-            HWND dialog = waitForWindow(run.windowClass);
+// The plug-in's once-a-second poll is a thread timer like this one: while a
+// dialog is up, only the dialog's own loop can dispatch it.
+TEST_F(ModalDialogs, DispatchTheThreadsTimerWhileEitherIsUp) {
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, countTick);
+    ASSERT_NE(timer, 0u);
+    for (const auto& [text, windowClass] : {std::pair{L"/xwinampoptions", ui::kOptionsClass},
+                                            std::pair{L"/xwinampabout", ui::kAboutClass}}) {
+        bool shown = false, ticked = false;
+        Outcome out = command(text, [&, windowClass = windowClass] {
+            HWND dialog = waitForWindow(windowClass);
             shown = dialog != nullptr;
-            const int before = g_titleReads;
-            Sleep(3300);
-            readsWhileUp = g_titleReads - before;
+            const int before = g_ticks;
+            ticked = waitFor([&] { return g_ticks >= before + 3; });
             PostMessageW(dialog, WM_CLOSE, 0, 0);
             waitGone(dialog);
         });
-        EXPECT_TRUE(shown) << run.command;
-        EXPECT_EQ(out.result, VARIANT_TRUE) << run.command;
-        // One tick a second reads the title; three seconds give at least two.
-        EXPECT_GE(readsWhileUp, 2) << run.command;
+        EXPECT_TRUE(shown) << text;
+        EXPECT_TRUE(ticked) << text << ": the thread's timer stopped while the dialog was up";
+        EXPECT_EQ(out.result, VARIANT_TRUE) << text;
     }
+    KillTimer(nullptr, timer);
 }
 
-// --- a dialog opened from a dialog --------------------------------------------
-_PlayerPlugin* g_plugin = nullptr;
-const wchar_t* g_nestedCommand = nullptr;
-HRESULT g_nestedHr = E_UNEXPECTED;
-VARIANT_BOOL g_nestedResult = VARIANT_FALSE;
-
-void CALLBACK sendNested(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    Bstr command(g_nestedCommand), arg(L""), result(L"x");
-    BSTR slot = result.detach();
-    g_nestedHr = g_plugin->ParseCommand(command.get(), arg.get(), nullptr, &slot, &g_nestedResult);
-    SysFreeString(slot);
-}
-
-TEST_F(ModalDialogs, AboutOpenedWhileTheOptionsAreActiveIsOwnedByThemAndDisablesThem) {
-    g_plugin = plugin_.get();
-    g_nestedCommand = L"/xwinampabout";
-    SetTimer(nullptr, 0, 700, sendNested);
-
+// A dialog is owned by the plug-in's own form that is active (and disables
+// it meanwhile); someone else's active window gets no owner and stays enabled.
+TEST_F(ModalDialogs, AreOwnedOnlyByAnActiveFormOfThePlugin) {
     HWND options = nullptr, owner = nullptr;
-    bool optionsEnabledMeanwhile = true, optionsEnabledAfter = false, optionsStillOpen = false;
+    bool disabledMeanwhile = false, enabledAfter = false, stillOpen = false;
+    sendOnceActive(ui::kOptionsClass, L"/xwinampabout");
     command(L"/xwinampoptions", [&] {
         options = waitForWindow(ui::kOptionsClass);
         HWND about = waitForWindow(ui::kAboutClass);
         if (!about) return;
         owner = GetWindow(about, GW_OWNER);
-        optionsEnabledMeanwhile = IsWindowEnabled(options) != FALSE;
+        disabledMeanwhile = !IsWindowEnabled(options);
         click(about, ui::about::Command2);
         waitGone(about);
-        optionsEnabledAfter = IsWindowEnabled(options) != FALSE;
-        optionsStillOpen = IsWindowVisible(options) != FALSE;
+        enabledAfter = waitFor([&] { return IsWindowEnabled(options) != FALSE; });
+        stillOpen = IsWindowVisible(options);
         PostMessageW(options, WM_CLOSE, 0, 0);
         waitGone(options);
     });
     ASSERT_NE(options, nullptr);
     EXPECT_EQ(owner, options);
-    EXPECT_FALSE(optionsEnabledMeanwhile);
-    EXPECT_TRUE(optionsEnabledAfter);
-    EXPECT_TRUE(optionsStillOpen);
-    EXPECT_EQ(g_nestedHr, S_OK);
-    EXPECT_EQ(g_nestedResult, VARIANT_TRUE);
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_TRUE(enabledAfter);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(g_nested.done);
+    EXPECT_EQ(g_nested.outcome.hr, S_OK);
+    EXPECT_EQ(g_nested.outcome.result, VARIANT_TRUE);
+
+    OwnedWindow host(CreateWindowExW(0, L"Static", L"conversation",
+                                     WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, 50, 50, 200, 100,
+                                     nullptr, nullptr, nullptr, nullptr));
+    SetForegroundWindow(host.get());
+    ASSERT_TRUE(pumpUntil([&] { return GetActiveWindow() == host.get(); }, 5000));
+    HWND hostWindow = host.get();
+    HWND foreignOwner = hostWindow;
+    bool hostEnabled = false;
+    command(L"/xwinampabout", [&] {
+        HWND about = waitForWindow(ui::kAboutClass);
+        if (!about) return;
+        foreignOwner = GetWindow(about, GW_OWNER);
+        hostEnabled = IsWindowEnabled(hostWindow) != FALSE;
+        click(about, ui::about::Command2);
+        waitGone(about);
+    });
+    EXPECT_EQ(foreignOwner, nullptr);
+    EXPECT_TRUE(hostEnabled);
 }
 
-TEST_F(ModalDialogs, OptionsCommandWhileTheOptionsAreOpenFailsAndKeepsTheOneDialog) {
-    g_plugin = plugin_.get();
-    g_nestedCommand = L"/xwinampoptions";
-    SetTimer(nullptr, 0, 700, sendNested);
-
+TEST_F(ModalDialogs, ASecondOptionsCommandWhileTheyAreUpFailsAndKeepsTheOneDialog) {
     int dialogs = 0;
     bool firstStillOpen = false;
+    sendOnceActive(ui::kOptionsClass, L"/xwinampoptions");
     Outcome out = command(L"/xwinampoptions", [&] {
         HWND options = waitForWindow(ui::kOptionsClass);
-        Sleep(1500);
+        waitFor([] { return g_nested.done.load(); });
         for (HWND w = FindWindowW(ui::kOptionsClass, nullptr); w;
              w = FindWindowExW(nullptr, w, ui::kOptionsClass, nullptr))
             ++dialogs;
@@ -123,34 +128,12 @@ TEST_F(ModalDialogs, OptionsCommandWhileTheOptionsAreOpenFailsAndKeepsTheOneDial
         PostMessageW(options, WM_CLOSE, 0, 0);
         waitGone(options);
     });
+    EXPECT_TRUE(g_nested.done);
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(firstStillOpen);
-    EXPECT_TRUE(FAILED(g_nestedHr));
-    EXPECT_EQ(g_nestedResult, VARIANT_FALSE);
+    EXPECT_TRUE(FAILED(g_nested.outcome.hr));
+    EXPECT_EQ(g_nested.outcome.result, VARIANT_FALSE);
     EXPECT_EQ(out.result, VARIANT_TRUE);
-}
-
-TEST_F(ModalDialogs, ADialogOpenedFromSomeoneElsesWindowHasNoOwnerAndLeavesItEnabled) {
-    OwnedWindow host(CreateWindowExW(0, L"Static", L"conversation", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE,
-                                50, 50, 200, 100, nullptr, nullptr, nullptr, nullptr));
-    ASSERT_TRUE(host);
-    SetForegroundWindow(host.get());
-    pump(200);
-    ASSERT_EQ(GetActiveWindow(), host.get());
-
-    HWND owner = reinterpret_cast<HWND>(1);
-    bool hostEnabled = false;
-    HWND hostWindow = host.get();
-    command(L"/xwinampabout", [&] {
-        HWND about = waitForWindow(ui::kAboutClass);
-        if (!about) return;
-        owner = GetWindow(about, GW_OWNER);
-        hostEnabled = IsWindowEnabled(hostWindow) != FALSE;
-        click(about, ui::about::Command2);
-        waitGone(about);
-    });
-    EXPECT_EQ(owner, nullptr);
-    EXPECT_TRUE(hostEnabled);
 }
 
 } // namespace

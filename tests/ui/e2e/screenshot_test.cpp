@@ -59,23 +59,26 @@ protected:
         bool saved = false;
         this->command(command, [&] {
             HWND dialog = waitForWindow(windowClass);
-            if (!dialog) return;
-            Sleep(1500); // painted, and the about box has lifted itself
+            if (!dialog || !waitFor([&] { return GetForegroundWindow() == dialog; })) return;
+            // Painted through before the picture is taken.
+            RedrawWindow(dialog, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
             saved = saveWindowPicture(dialog, pictureFolder() + L"\\" + name);
             PostMessageW(dialog, WM_CLOSE, 0, 0);
             waitGone(dialog);
         });
-        EXPECT_TRUE(saved) << "could not write " << pictureFolder().size();
+        const std::wstring folder = pictureFolder();
+        EXPECT_TRUE(saved) << "could not write " << std::string(folder.begin(), folder.end());
     }
 };
 
 TEST_F(DISABLED_Screenshots, Options) {
-    storeSetting(L"CurrentName", L"0");
-    storeSetting(L"CustomName", L"1");
-    storeSetting(L"CustomNameNotPl", L"Dorvin");
-    storeSetting(L"CustomNamePl", L"Dorvin is listening");
-    storeSetting(L"CurrentTag", L"- on air");
-    storeSetting(L"CustomTagPl", L"- tuned in");
+    storeSettings({{keys::CurrentName, L"0"},
+                   {keys::CustomName, L"1"},
+                   {keys::CustomNameNotPl, L"Dorvin"},
+                   {keys::CustomNamePl, L"Dorvin is listening"},
+                   {keys::CurrentTag, L"- on air"},
+                   {keys::CustomTagPl, L"- tuned in"}});
     take(L"/xwinampoptions", ui::kOptionsClass, L"options.bmp");
 }
 
