@@ -7,25 +7,9 @@
 namespace tc::test {
 namespace {
 
-std::wstring setting(const wchar_t* key) {
-    std::wstring v;
-    readString(HKEY_CURRENT_USER, kSettingsKey, key, v);
-    return v;
-}
+using MethodsTest = PluginTest;
 
-class MethodsTest : public PluginTest {
-protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        plugin = create();
-        ASSERT_TRUE(plugin);
-        ASSERT_EQ(plugin.as(IID_IDispatch, disp), S_OK);
-    }
-    ComPtr<_PlayerPlugin> plugin;
-    ComPtr<IDispatch> disp;
-};
-
-TEST_F(MethodsTest, NamesResolveToTheFixedDispids) {
+TEST_F(MethodsTest, NamesResolveToTheFixedDispidsAndHostileLookupsFail) {
     const std::pair<const wchar_t*, DISPID> names[] = {
         {L"Initialize", 0x60030000},     {L"Uninitialize", 0x60030001},
         {L"GetPublishInfo", 0x60030002}, {L"getpublishcommandinfo", 0x60030003},
@@ -37,13 +21,32 @@ TEST_F(MethodsTest, NamesResolveToTheFixedDispids) {
         ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &got), S_OK);
         EXPECT_EQ(got, id);
     }
-    DISPID got = 0;
+    DISPID ids[2] = {1, 2};
     LPOLESTR unknown = const_cast<LPOLESTR>(L"Frobnicate");
-    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &got),
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, ids),
               DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(ids[0], DISPID_UNKNOWN);
+
+    // A careless host: a name of 70,000 characters, null names, no arrays,
+    // another interface. Each is refused with an error, never a crash.
+    std::wstring huge(70000, L'x');
+    LPOLESTR longName = &huge[0];
+    LPOLESTR withNull[] = {nullptr, nullptr};
+    LPOLESTR good = const_cast<LPOLESTR>(L"GetPublishInfo");
+    EXPECT_TRUE(FAILED(disp->GetIDsOfNames(IID_NULL, &longName, 1, 0, ids)));
+    EXPECT_TRUE(FAILED(disp->GetIDsOfNames(IID_NULL, withNull, 2, 0, ids)));
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, nullptr, 1, 0, ids), E_POINTER);
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &good, 1, 0, nullptr), E_POINTER);
+    EXPECT_EQ(disp->GetIDsOfNames(IID_IDispatch, &good, 1, 0, ids), DISP_E_UNKNOWNINTERFACE);
+
     UINT count = 0;
     EXPECT_EQ(disp->GetTypeInfoCount(&count), S_OK);
     EXPECT_EQ(count, 1u);
+    EXPECT_EQ(disp->GetTypeInfoCount(nullptr), E_POINTER);
+    ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
+    EXPECT_EQ(disp->GetTypeInfo(1, 0, &info), DISP_E_BADINDEX);
+    EXPECT_EQ(info, nullptr);
+    EXPECT_EQ(disp->GetTypeInfo(0, 0, nullptr), E_POINTER);
 }
 
 TEST_F(MethodsTest, PublishesNameCommandsAndNoTagsLateBound) {
@@ -131,7 +134,7 @@ TEST_F(MethodsTest, OnAndOffCommandsSwitchTheSettingInAnyCase) {
 }
 
 TEST_F(MethodsTest, AnythingButAWholeCommandIsNotACommand) {
-    ASSERT_TRUE(writeString(HKEY_CURRENT_USER, kSettingsKey, L"onOff", L"0"));
+    ASSERT_EQ(writeSetting(keys::onOff, L"0"), S_OK);
     const wchar_t* texts[] = {L"xwinampon", L"/xwinampon ", L" /xwinampon", L"/xwinamp",
                               L"/xwinamponoff", L""};
     for (const wchar_t* t : texts) {
