@@ -60,7 +60,7 @@ TEST_F(MethodsTest, PublishesNameCommandsAndNoTagsLateBound) {
     Bstr name(L"old");
     LONG commands = 99, tags = 99;
     ASSERT_EQ(invoke(disp.get(), 0x60030002,
-                     {vRefBstr(name.put() ? name.put() : nullptr), vRefLong(&commands), vRefLong(&tags)},
+                     {vRefBstr(name.inOut()), vRefLong(&commands), vRefLong(&tags)},
                      result.put()),
               S_OK);
     EXPECT_EQ(name.str(), L"Tunecaster");
@@ -73,14 +73,14 @@ TEST_F(MethodsTest, PublishesNameCommandsAndNoTagsLateBound) {
         {L"On", L"xwinampon"}, {L"Off", L"xwinampoff"}};
     for (LONG i = 1; i <= commands; ++i) {
         Bstr n(L"n"), v(L"v"), help(L"help as passed");
-        BSTR hb = help.get();
         ASSERT_EQ(invoke(disp.get(), 0x60030003,
-                         {vLong(i), vRefBstr(n.put() ? n.put() : nullptr), vRefBstr(v.put()),
-                          vRefBstr(help.put() ? &hb : nullptr)},
+                         {vLong(i), vRefBstr(n.inOut()), vRefBstr(v.inOut()),
+                          vRefBstr(help.inOut())},
                          result.put()),
                   S_OK);
         EXPECT_EQ(n.str(), table[i - 1].first);
         EXPECT_EQ(v.str(), table[i - 1].second);
+        EXPECT_EQ(help.str(), L"help as passed");
         EXPECT_EQ(result.get()->vt, VT_EMPTY);
     }
 
@@ -111,8 +111,9 @@ TEST_F(MethodsTest, OnAndOffCommandsSwitchTheSettingInAnyCase) {
     Bstr sResult(L"as passed");
     VARIANT_BOOL ok = VARIANT_FALSE;
     Bstr off(L"/XWinampOff");
-    ASSERT_EQ(plugin->ParseCommand(off.get(), nullptr, nullptr, sResult.put() ? sResult.put() : nullptr, &ok), S_OK);
+    ASSERT_EQ(plugin->ParseCommand(off.get(), nullptr, nullptr, sResult.inOut(), &ok), S_OK);
     EXPECT_EQ(ok, VARIANT_TRUE);
+    EXPECT_EQ(sResult.str(), L"as passed");
     EXPECT_EQ(setting(L"onOff"), L"0");
 
     // Late bound, with the result left as passed.
@@ -120,15 +121,16 @@ TEST_F(MethodsTest, OnAndOffCommandsSwitchTheSettingInAnyCase) {
     Bstr out(L"keep me");
     Variant result;
     ASSERT_EQ(invoke(disp.get(), 0x60030004,
-                     {vBstr(cmd.get()), vBstr(arg.get()), vDisp(nullptr), vRefBstr(out.put() ? out.put() : nullptr)},
+                     {vBstr(cmd.get()), vBstr(arg.get()), vDisp(nullptr), vRefBstr(out.inOut())},
                      result.get()),
               S_OK);
     EXPECT_EQ(result.get()->boolVal, VARIANT_TRUE);
+    EXPECT_EQ(out.str(), L"keep me");
     EXPECT_EQ(setting(L"onOff"), L"1");
 
     // Again while already on: written again, still true.
     ok = VARIANT_FALSE;
-    ASSERT_EQ(plugin->ParseCommand(cmd.get(), nullptr, nullptr, out.put(), &ok), S_OK);
+    ASSERT_EQ(plugin->ParseCommand(cmd.get(), nullptr, nullptr, out.inOut(), &ok), S_OK);
     EXPECT_EQ(ok, VARIANT_TRUE);
     EXPECT_EQ(setting(L"onOff"), L"1");
 }
@@ -139,12 +141,10 @@ TEST_F(MethodsTest, AnythingButAWholeCommandIsNotACommand) {
                               L"/xwinamponoff", L""};
     for (const wchar_t* t : texts) {
         Bstr text(t), result(L"as passed");
-        BSTR before = result.get();
         VARIANT_BOOL ok = VARIANT_TRUE;
-        ASSERT_EQ(plugin->ParseCommand(text.get(), nullptr, nullptr, result.put() ? &before : nullptr, &ok), S_OK);
+        ASSERT_EQ(plugin->ParseCommand(text.get(), nullptr, nullptr, result.inOut(), &ok), S_OK);
         EXPECT_EQ(ok, VARIANT_FALSE) << testing::PrintToString(std::wstring(t));
-        EXPECT_STREQ(before, L"as passed");
-        SysFreeString(before);
+        EXPECT_EQ(result.str(), L"as passed");
     }
     // A null BSTR is the empty text.
     BSTR keep = SysAllocString(L"x");

@@ -178,8 +178,8 @@ TEST_F(RegistrationTest, ClassObjectAndUnloadRules) {
     EXPECT_EQ(canUnload(), S_OK);
 
     ComPtr<IUnknown> outer;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, outer.putVoid()), S_OK);
     const DWORD started = GetTickCount();
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, outer.putVoid()), S_OK);
     IUnknown* aggregate = nullptr;
     EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IUnknown,
                                       reinterpret_cast<void**>(&aggregate)),
