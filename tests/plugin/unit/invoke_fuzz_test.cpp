@@ -115,7 +115,7 @@ struct Case {
         } else if (base == VT_VARIANT || base == VT_DECIMAL) {
             VariantInit(&v); // an empty VARIANT or a zero DECIMAL, both at the start
         } else if (base == VT_PTR || base == VT_LPWSTR || base > VT_UINT) {
-            v.vt = VT_EMPTY; // nothing VariantClear could take for something to free
+            v.vt = VT_EMPTY; // held as empty: VariantClear must find nothing to free
         } else {
             v.llVal = static_cast<LONGLONG>((uint64_t(rng()) << 32) | rng());
         }
@@ -220,7 +220,9 @@ struct Case {
 
 class InvokeFuzz : public ::testing::Test {
 protected:
+    // Values of the add-on's beside the slot the plug-in writes.
     const std::wstring preferences_ = L"Software\\Venmoor\\Kestrix2\\ann@example.com\\Preferences";
+    const std::wstring quickText01_ = preferences_ + L"\\QuickTexts\\QuickText01";
 
     void SetUp() override {
         wipeUserState();
@@ -228,6 +230,7 @@ protected:
         ASSERT_EQ(writeSetting(keys::CustomName, L"0"), S_OK);
         ASSERT_EQ(writeSetting(keys::CurrentTag, L"listening:"), S_OK);
         ASSERT_TRUE(writeString(HKEY_CURRENT_USER, preferences_, L"Theme", L"dark"));
+        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, quickText01_, L"Message", L"brb"));
         messenger().reset();
         ASSERT_EQ(messenger().registerClass(), S_OK);
         messenger().openConversation(L"bob@example.com"); // the user's, in front
@@ -342,8 +345,9 @@ TEST_F(InvokeFuzz, GeneratedCallsFailAsInvokeDefinesAndNothingSuffers) {
 
     // Nothing the user stored changed.
     EXPECT_TRUE(allValues(kSettingsPath) == settings_) << "the plug-in's settings changed";
-    std::wstring theme;
+    std::wstring theme, brb;
     EXPECT_TRUE(readString(HKEY_CURRENT_USER, preferences_, L"Theme", theme) && theme == L"dark");
+    EXPECT_TRUE(readString(HKEY_CURRENT_USER, quickText01_, L"Message", brb) && brb == L"brb");
 
     // Nor did the background work: the next song still counts.
     sim::PlayerSim player(2);
