@@ -2,7 +2,11 @@
 // generation and walks through the steps given on the command line, one step
 // every --step-ms milliseconds, printing each step with a timestamp.
 //
-//   sim_player.exe [--gen 2|3] [--step-ms N] [--show] [--stay] step...
+//   sim_player.exe [--gen 2|3] [--step-ms N] [--step-on NAME] [--show] [--stay] step...
+//
+// With --step-on, each step waits instead for one release of the named
+// semaphore (which the caller creates), so a caller decides when the script
+// moves on.
 //
 // Steps: "play N" (song N of the playlist), pause, resume, stop,
 // "title TEXT" (any window text), "wait N" (N more milliseconds), close
@@ -55,7 +59,8 @@ using tc::sim::pumpFor;
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: sim_player [--gen 2|3] [--step-ms N] [--show] [--stay] step...\n"
+                 "usage: sim_player [--gen 2|3] [--step-ms N] [--step-on NAME] [--show] [--stay] "
+                 "step...\n"
                  "steps: \"play N\" pause resume stop \"title TEXT\" \"wait N\" close open exit\n");
     return 2;
 }
@@ -66,18 +71,26 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     int gen = 2;
     DWORD stepMs = 2000;
+    std::wstring stepOn;
     bool show = false, stay = false;
     std::vector<std::string> steps;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--gen" && i + 1 < argc) gen = std::atoi(argv[++i]);
         else if (a == "--step-ms" && i + 1 < argc) stepMs = static_cast<DWORD>(std::atol(argv[++i]));
+        else if (a == "--step-on" && i + 1 < argc) stepOn = widen(argv[++i]);
         else if (a == "--show") show = true;
         else if (a == "--stay") stay = true;
         else if (a == "--help" || a == "-h") return usage();
         else steps.push_back(a);
     }
     if (gen != 2 && gen != 3) return usage();
+
+    HANDLE go = nullptr;
+    if (!stepOn.empty() && !(go = OpenSemaphoreW(SYNCHRONIZE, FALSE, stepOn.c_str()))) {
+        std::fprintf(stderr, "sim_player: no semaphore to step on\n");
+        return 1;
+    }
 
     tc::sim::PlayerSim player(gen);
     if (!player.open(show)) {
@@ -87,7 +100,9 @@ int main(int argc, char** argv) {
     say(gen == 3 ? "open (gen 3)" : "open (gen 2)", player.title());
 
     for (const std::string& step : steps) {
-        pumpFor(stepMs);
+        if (go) tc::sim::pumpUntil([go] { return WaitForSingleObject(go, 0) == WAIT_OBJECT_0; },
+                                   INFINITE);
+        else pumpFor(stepMs);
         const std::string verb = step.substr(0, step.find(' '));
         const std::string arg = step.size() > verb.size() ? step.substr(verb.size() + 1) : "";
         if (verb == "play") player.play(arg.empty() ? player.song() : std::atoi(arg.c_str()));

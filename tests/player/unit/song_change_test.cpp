@@ -45,5 +45,117 @@ TEST_F(SongChange, StopPauseAndResume) {
     EXPECT_EQ(tick(), Sends({kPlaying}));
 }
 
+TEST_F(SongChange, PlayerExitRestoresOnceAndARestartWithTheSameTitleChangesNothing) {
+    {
+        sim::PlayerSim player(2);
+        ASSERT_TRUE(player.open());
+        player.play(1);
+        EXPECT_EQ(tick(), Sends({kPlaying}));
+        player.close();
+        EXPECT_EQ(tick(), Sends({kPlain}));
+        EXPECT_EQ(tick(2), Sends{}) << "restored once only";
+    }
+    // The last title outlives its player: a new one showing it is no change.
+    sim::PlayerSim again(2);
+    ASSERT_TRUE(again.open());
+    again.play(1);
+    EXPECT_EQ(tick(2), Sends{});
+    EXPECT_EQ(messenger().friendlyName(), L"Ann");
+
+    again.play(2);
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+}
+
+TEST_F(SongChange, Winamp3IsReadThroughThePopupsOwnerAndNeverCountsAsStopped) {
+    sim::PlayerSim player(3);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+    EXPECT_EQ(watcher().lastTitle3, player.title());
+
+    // Only the title window changes; the main window's text stays the same.
+    player.play(2);
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+
+    player.stop();
+    EXPECT_EQ(tick(), Sends({kPlaying})) << "a stopped title is just another title";
+    EXPECT_EQ(tick(), Sends{});
+
+    player.close();
+    EXPECT_EQ(tick(), Sends({kPlain}));
+    EXPECT_EQ(tick(), Sends{});
+}
+
+TEST_F(SongChange, WithBothPlayersOnlyTheNewerIsReadAndEachExitRestoresInATickOfItsOwn) {
+    sim::PlayerSim older(2), newer(3);
+    ASSERT_TRUE(older.open());
+    older.play(1);
+    ASSERT_TRUE(newer.open());
+    newer.play(3);
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+
+    older.play(2);
+    EXPECT_EQ(tick(), Sends{}) << "the older player is not read while the newer runs";
+
+    // The newer one goes: in one tick the older one's first reading sets the
+    // now-playing name and the newer one's exit restores the plain name,
+    // which stays until the older one's title changes.
+    newer.close();
+    EXPECT_EQ(tick(), Sends({kPlaying, kPlain}));
+    EXPECT_EQ(tick(), Sends{});
+    older.play(3);
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+
+    // Both have set the name; both go at once.
+    ASSERT_TRUE(newer.open());
+    newer.play(4);
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+    older.close();
+    newer.close();
+    EXPECT_EQ(tick(), Sends({kPlain}));
+    EXPECT_EQ(tick(), Sends({kPlain}));
+    EXPECT_EQ(tick(), Sends{});
+}
+
+TEST_F(SongChange, SwitchedOffNothingHappensAndSwitchingOnRestoresAGonePlayer) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+
+    // Only the very text "1" is on.
+    player.play(2);
+    for (const wchar_t* off : {L"0", L"", L" 1", L"1 ", L"yes"}) {
+        putSetting(keys::onOff, off);
+        EXPECT_EQ(tick(), Sends{}) << "onOff '" << std::string(off, off + wcslen(off)) << "'";
+    }
+    player.close();
+    EXPECT_EQ(tick(), Sends{}) << "no restore while switched off";
+    EXPECT_EQ(messenger().friendlyName(), L"Ann listening: (!WAT)");
+
+    putSetting(keys::onOff, L"1");
+    EXPECT_EQ(tick(), Sends({kPlain}));
+    EXPECT_EQ(tick(), Sends{});
+}
+
+TEST_F(SongChange, TitlesCountUpTo2047CharactersAndSevenAreEnoughToBePaused) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    const std::wstring head(2047, L'x');
+    player.setTitle(head + L" [Stopped]");
+    EXPECT_EQ(tick(), Sends({kPlaying})) << "cut to 2047 characters: not stopped";
+    EXPECT_EQ(watcher().lastTitle2.size(), static_cast<size_t>(kWinamp2Buffer))
+        << "the whole buffer is kept";
+    player.setTitle(head + L"yyyy");
+    EXPECT_EQ(tick(), Sends{}) << "differences past 2047 characters are not seen";
+
+    player.setTitle(L"abc");
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+    EXPECT_EQ(tick(), Sends{});
+    player.setTitle(L"Paused]");
+    EXPECT_EQ(tick(2), Sends({kPlain, kPlaying, kPlain}));
+    EXPECT_EQ(tick(), Sends{});
+}
+
 } // namespace
 } // namespace tc::test

@@ -1,11 +1,9 @@
 #pragma once
-// Loads the real DLL, registers it for the current user and creates the
-// plug-in through COM, as a host does.
-#include "PlayerPlugin_h.h"
-#include "platform/ComPtr.h"
+// The real DLL as a host has it (loaded, registered for the current user, the
+// plug-in created from that registration), and late-bound calls to it.
 #include "platform/Handles.h"
-#include "sim/common/Activation.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/HostedDll.h"
+#include "tests/support/Registry.h"
 
 #include <gtest/gtest.h>
 
@@ -15,34 +13,21 @@
 
 namespace tc::test {
 
-using InstallFn = HRESULT(WINAPI*)(BOOL, LPCWSTR);
-using PlainFn = HRESULT(WINAPI*)();
-
 class PluginTest : public ::testing::Test {
 protected:
     void SetUp() override {
         wipeUserState();
-        dll_ = LoadLibraryW(pluginDllPath().c_str());
-        ASSERT_NE(dll_, nullptr);
-        install_ = dllExport<InstallFn>(dll_, "DllInstall");
-        ASSERT_NE(install_, nullptr);
-        ASSERT_EQ(install_(TRUE, L"user"), S_OK);
+        ASSERT_TRUE(dll_.ok());
+        ASSERT_EQ(dll_.createPlugin(plugin), S_OK);
+        ASSERT_EQ(plugin.as(IID_IDispatch, disp), S_OK);
     }
-    void TearDown() override {
-        if (install_) install_(FALSE, L"user");
-        wipeUserState();
-    }
+    void TearDown() override { wipeUserState(); }
 
-    ComPtr<_PlayerPlugin> create() {
-        ComPtr<_PlayerPlugin> p;
-        EXPECT_EQ(sim::createFromRegistration(L"Tunecaster.PlayerPlugin", IID__PlayerPlugin,
-                                              p.putVoid()),
-                  S_OK);
-        return p;
-    }
+    static std::wstring setting(const wchar_t* key) { return readSetting(key); }
 
-    HMODULE dll_ = nullptr;
-    InstallFn install_ = nullptr;
+    HostedDll dll_;
+    ComPtr<_PlayerPlugin> plugin;
+    ComPtr<IDispatch> disp;
 };
 
 // Arguments for IDispatch::Invoke, given in call order (stored reversed).

@@ -7,25 +7,9 @@
 namespace tc::test {
 namespace {
 
-std::wstring setting(const wchar_t* key) {
-    std::wstring v;
-    readString(HKEY_CURRENT_USER, kSettingsKey, key, v);
-    return v;
-}
+using MethodsTest = PluginTest;
 
-class MethodsTest : public PluginTest {
-protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        plugin = create();
-        ASSERT_TRUE(plugin);
-        ASSERT_EQ(plugin.as(IID_IDispatch, disp), S_OK);
-    }
-    ComPtr<_PlayerPlugin> plugin;
-    ComPtr<IDispatch> disp;
-};
-
-TEST_F(MethodsTest, NamesResolveToTheFixedDispids) {
+TEST_F(MethodsTest, NamesResolveToTheFixedDispidsAndHostileLookupsFail) {
     const std::pair<const wchar_t*, DISPID> names[] = {
         {L"Initialize", 0x60030000},     {L"Uninitialize", 0x60030001},
         {L"GetPublishInfo", 0x60030002}, {L"getpublishcommandinfo", 0x60030003},
@@ -37,13 +21,32 @@ TEST_F(MethodsTest, NamesResolveToTheFixedDispids) {
         ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &got), S_OK);
         EXPECT_EQ(got, id);
     }
-    DISPID got = 0;
+    DISPID ids[2] = {1, 2};
     LPOLESTR unknown = const_cast<LPOLESTR>(L"Frobnicate");
-    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &got),
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, ids),
               DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(ids[0], DISPID_UNKNOWN);
+
+    // A careless host: a name of 70,000 characters, null names, no arrays,
+    // another interface. Each is refused with an error, never a crash.
+    std::wstring huge(70000, L'x');
+    LPOLESTR longName = &huge[0];
+    LPOLESTR withNull[] = {nullptr, nullptr};
+    LPOLESTR good = const_cast<LPOLESTR>(L"GetPublishInfo");
+    EXPECT_TRUE(FAILED(disp->GetIDsOfNames(IID_NULL, &longName, 1, 0, ids)));
+    EXPECT_TRUE(FAILED(disp->GetIDsOfNames(IID_NULL, withNull, 2, 0, ids)));
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, nullptr, 1, 0, ids), E_POINTER);
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &good, 1, 0, nullptr), E_POINTER);
+    EXPECT_EQ(disp->GetIDsOfNames(IID_IDispatch, &good, 1, 0, ids), DISP_E_UNKNOWNINTERFACE);
+
     UINT count = 0;
     EXPECT_EQ(disp->GetTypeInfoCount(&count), S_OK);
     EXPECT_EQ(count, 1u);
+    EXPECT_EQ(disp->GetTypeInfoCount(nullptr), E_POINTER);
+    ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
+    EXPECT_EQ(disp->GetTypeInfo(1, 0, &info), DISP_E_BADINDEX);
+    EXPECT_EQ(info, nullptr);
+    EXPECT_EQ(disp->GetTypeInfo(0, 0, nullptr), E_POINTER);
 }
 
 TEST_F(MethodsTest, PublishesNameCommandsAndNoTagsLateBound) {
@@ -57,7 +60,7 @@ TEST_F(MethodsTest, PublishesNameCommandsAndNoTagsLateBound) {
     Bstr name(L"old");
     LONG commands = 99, tags = 99;
     ASSERT_EQ(invoke(disp.get(), 0x60030002,
-                     {vRefBstr(name.put() ? name.put() : nullptr), vRefLong(&commands), vRefLong(&tags)},
+                     {vRefBstr(name.inOut()), vRefLong(&commands), vRefLong(&tags)},
                      result.put()),
               S_OK);
     EXPECT_EQ(name.str(), L"Tunecaster");
@@ -70,14 +73,14 @@ TEST_F(MethodsTest, PublishesNameCommandsAndNoTagsLateBound) {
         {L"On", L"xwinampon"}, {L"Off", L"xwinampoff"}};
     for (LONG i = 1; i <= commands; ++i) {
         Bstr n(L"n"), v(L"v"), help(L"help as passed");
-        BSTR hb = help.get();
         ASSERT_EQ(invoke(disp.get(), 0x60030003,
-                         {vLong(i), vRefBstr(n.put() ? n.put() : nullptr), vRefBstr(v.put()),
-                          vRefBstr(help.put() ? &hb : nullptr)},
+                         {vLong(i), vRefBstr(n.inOut()), vRefBstr(v.inOut()),
+                          vRefBstr(help.inOut())},
                          result.put()),
                   S_OK);
         EXPECT_EQ(n.str(), table[i - 1].first);
         EXPECT_EQ(v.str(), table[i - 1].second);
+        EXPECT_EQ(help.str(), L"help as passed");
         EXPECT_EQ(result.get()->vt, VT_EMPTY);
     }
 
@@ -108,8 +111,9 @@ TEST_F(MethodsTest, OnAndOffCommandsSwitchTheSettingInAnyCase) {
     Bstr sResult(L"as passed");
     VARIANT_BOOL ok = VARIANT_FALSE;
     Bstr off(L"/XWinampOff");
-    ASSERT_EQ(plugin->ParseCommand(off.get(), nullptr, nullptr, sResult.put() ? sResult.put() : nullptr, &ok), S_OK);
+    ASSERT_EQ(plugin->ParseCommand(off.get(), nullptr, nullptr, sResult.inOut(), &ok), S_OK);
     EXPECT_EQ(ok, VARIANT_TRUE);
+    EXPECT_EQ(sResult.str(), L"as passed");
     EXPECT_EQ(setting(L"onOff"), L"0");
 
     // Late bound, with the result left as passed.
@@ -117,31 +121,30 @@ TEST_F(MethodsTest, OnAndOffCommandsSwitchTheSettingInAnyCase) {
     Bstr out(L"keep me");
     Variant result;
     ASSERT_EQ(invoke(disp.get(), 0x60030004,
-                     {vBstr(cmd.get()), vBstr(arg.get()), vDisp(nullptr), vRefBstr(out.put() ? out.put() : nullptr)},
+                     {vBstr(cmd.get()), vBstr(arg.get()), vDisp(nullptr), vRefBstr(out.inOut())},
                      result.get()),
               S_OK);
     EXPECT_EQ(result.get()->boolVal, VARIANT_TRUE);
+    EXPECT_EQ(out.str(), L"keep me");
     EXPECT_EQ(setting(L"onOff"), L"1");
 
     // Again while already on: written again, still true.
     ok = VARIANT_FALSE;
-    ASSERT_EQ(plugin->ParseCommand(cmd.get(), nullptr, nullptr, out.put(), &ok), S_OK);
+    ASSERT_EQ(plugin->ParseCommand(cmd.get(), nullptr, nullptr, out.inOut(), &ok), S_OK);
     EXPECT_EQ(ok, VARIANT_TRUE);
     EXPECT_EQ(setting(L"onOff"), L"1");
 }
 
 TEST_F(MethodsTest, AnythingButAWholeCommandIsNotACommand) {
-    ASSERT_TRUE(writeString(HKEY_CURRENT_USER, kSettingsKey, L"onOff", L"0"));
+    ASSERT_EQ(writeSetting(keys::onOff, L"0"), S_OK);
     const wchar_t* texts[] = {L"xwinampon", L"/xwinampon ", L" /xwinampon", L"/xwinamp",
                               L"/xwinamponoff", L""};
     for (const wchar_t* t : texts) {
         Bstr text(t), result(L"as passed");
-        BSTR before = result.get();
         VARIANT_BOOL ok = VARIANT_TRUE;
-        ASSERT_EQ(plugin->ParseCommand(text.get(), nullptr, nullptr, result.put() ? &before : nullptr, &ok), S_OK);
+        ASSERT_EQ(plugin->ParseCommand(text.get(), nullptr, nullptr, result.inOut(), &ok), S_OK);
         EXPECT_EQ(ok, VARIANT_FALSE) << testing::PrintToString(std::wstring(t));
-        EXPECT_STREQ(before, L"as passed");
-        SysFreeString(before);
+        EXPECT_EQ(result.str(), L"as passed");
     }
     // A null BSTR is the empty text.
     BSTR keep = SysAllocString(L"x");

@@ -1,7 +1,6 @@
 // Registration, machine-wide and per user: what is written is enough for a
 // host to create the plug-in, and removing it leaves the registry as it was.
 #include "tests/plugin/e2e/PluginFixture.h"
-#include "sim/common/Activation.h"
 
 #include <olectl.h>
 
@@ -45,14 +44,18 @@ bool samePath(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
+using InstallFn = HRESULT(WINAPI*)(BOOL, LPCWSTR);
+using PlainFn = HRESULT(WINAPI*)();
+
 class RegistrationTest : public ::testing::Test {
 protected:
+    // Every test starts from the DLL loaded and registered nowhere.
     void SetUp() override {
-        dll = LoadLibraryW(pluginDllPath().c_str());
+        dll = dll_.module();
         ASSERT_NE(dll, nullptr);
-        install = dllExport<InstallFn>(dll, "DllInstall");
-        reg = dllExport<PlainFn>(dll, "DllRegisterServer");
-        unreg = dllExport<PlainFn>(dll, "DllUnregisterServer");
+        install = dll_.exportOf<InstallFn>("DllInstall");
+        reg = dll_.exportOf<PlainFn>("DllRegisterServer");
+        unreg = dll_.exportOf<PlainFn>("DllUnregisterServer");
         ASSERT_TRUE(install && reg && unreg);
         unreg();
         install(FALSE, L"user");
@@ -64,10 +67,8 @@ protected:
 
     // What a host does with the registration alone.
     void expectCreatableByProgId() {
-        ComPtr<IDispatch> obj;
-        ASSERT_EQ(sim::createFromRegistration(L"Tunecaster.PlayerPlugin", IID_IDispatch,
-                                              obj.putVoid()),
-                  S_OK);
+        ComPtr<_PlayerPlugin> obj;
+        ASSERT_EQ(dll_.createPlugin(obj), S_OK);
     }
 
     void expectServerEntries(HKEY root) {
@@ -87,6 +88,7 @@ protected:
         EXPECT_TRUE(samePath(value, pluginDllPath()));
     }
 
+    HostedDll dll_;
     HMODULE dll = nullptr;
     InstallFn install = nullptr;
     PlainFn reg = nullptr, unreg = nullptr;
@@ -159,8 +161,8 @@ TEST_F(RegistrationTest, Regsvr32PerUserSwitchesRegisterAndRemove) {
 
 TEST_F(RegistrationTest, ClassObjectAndUnloadRules) {
     auto getClassObject =
-        dllExport<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(dll, "DllGetClassObject");
-    auto canUnload = dllExport<PlainFn>(dll, "DllCanUnloadNow");
+        dll_.exportOf<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
+    auto canUnload = dll_.exportOf<PlainFn>("DllCanUnloadNow");
     ASSERT_TRUE(getClassObject && canUnload);
 
     ComPtr<IClassFactory> factory;
@@ -176,6 +178,7 @@ TEST_F(RegistrationTest, ClassObjectAndUnloadRules) {
     EXPECT_EQ(canUnload(), S_OK);
 
     ComPtr<IUnknown> outer;
+    const DWORD started = GetTickCount();
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, outer.putVoid()), S_OK);
     IUnknown* aggregate = nullptr;
     EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IUnknown,
@@ -186,11 +189,22 @@ TEST_F(RegistrationTest, ClassObjectAndUnloadRules) {
     // so the DLL must stay loaded even with no object left.
     EXPECT_EQ(canUnload(), S_FALSE);
     // A host may free the library or end COM without asking: the timer and
-    // the messenger's events point into the DLL, so it stays all the same.
+    // the messenger's events point into the DLL, so it stays all the same,
+    // and the next tick of the real one-second timer runs in it.
     for (int i = 0; i < 8; ++i) FreeLibrary(dll);
     CoFreeUnusedLibraries();
     EXPECT_EQ(GetModuleHandleW(L"tunecaster.dll"), dll);
-    pump(1200); // a tick of the timer runs in it
+    DWORD tickedAt = 0;
+    for (MSG msg; !tickedAt && GetTickCount() - started < 5000;) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_TIMER && !msg.hwnd && msg.lParam) tickedAt = GetTickCount();
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    ASSERT_NE(tickedAt, 0u) << "hang guard: the timer did not tick within 5 s";
+    EXPECT_GE(tickedAt - started, 800u) << "one tick a second, not sooner";
 }
 
 } // namespace

@@ -1,0 +1,147 @@
+// The background work that the class factory brings up with the first object
+// of the process: the switch seeded for a new user, the timer, the messenger
+// connection, and what is left working when one of those steps fails. The
+// factory runs here, in the test program, with the simulated messenger; no
+// test waits for the timer to tick.
+#include "PlayerPlugin_h.h"
+#include "platform/ComPtr.h"
+#include "platform/Handles.h"
+#include "plugin/ClassFactory.h"
+#include "plugin/StartUp.h"
+#include "sim/messenger/SimMessenger.h"
+#include "tests/support/Registry.h"
+
+#include <gtest/gtest.h>
+
+namespace tc::test {
+namespace {
+
+sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
+
+std::optional<std::wstring> onOff() {
+    std::wstring v;
+    if (!readString(HKEY_CURRENT_USER, kSettingsPath, keys::onOff, v)) return std::nullopt;
+    return v;
+}
+
+bool runs(_PlayerPlugin* p, const wchar_t* command) {
+    Bstr text(command), result;
+    VARIANT_BOOL handled = VARIANT_FALSE;
+    HRESULT hr = p->ParseCommand(text.get(), nullptr, nullptr, result.put(), &handled);
+    return SUCCEEDED(hr) && handled == VARIANT_TRUE;
+}
+
+void expectPublishes(_PlayerPlugin* p) {
+    Bstr name;
+    LONG commands = 0, tags = -1;
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    EXPECT_EQ(p->GetPublishInfo(name.put(), &commands, &tags, &ok), S_OK);
+    EXPECT_EQ(ok, VARIANT_TRUE);
+    EXPECT_EQ(commands, 4);
+}
+
+class StartUp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wipeUserState();
+        messenger().reset();
+        if (messengerRunning_) {
+            ASSERT_EQ(messenger().registerClass(), S_OK);
+        }
+        ASSERT_EQ(getPlayerPluginFactory(IID_IClassFactory, factory_.putVoid()), S_OK);
+    }
+    void TearDown() override { wipeUserState(); }
+
+    ComPtr<_PlayerPlugin> create() {
+        ComPtr<_PlayerPlugin> p;
+        EXPECT_EQ(factory_->CreateInstance(nullptr, IID__PlayerPlugin, p.putVoid()), S_OK);
+        return p;
+    }
+
+    bool messengerRunning_ = true;
+    ComPtr<IClassFactory> factory_;
+};
+
+TEST_F(StartUp, OnceForTheProcessWithOneTimerAndOneEventConnection) {
+    auto first = create();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(onOff(), L"1") << "seeded for a new user";
+    const UINT_PTR timer = background().timerId;
+    EXPECT_NE(timer, 0u);
+    EXPECT_EQ(messenger().connectedSinks(), 1u);
+
+    // Later objects start nothing again, not even the seeding.
+    ASSERT_EQ(writeSetting(keys::onOff, L""), S_OK);
+    auto second = create();
+    second.reset();
+    auto third = create();
+    ASSERT_TRUE(third);
+    EXPECT_EQ(onOff(), L"");
+    EXPECT_EQ(background().timerId, timer);
+    EXPECT_EQ(messenger().connectedSinks(), 1u);
+}
+
+// The start-up routine itself, on backgrounds of this test's own: no
+// messenger runs, so nothing connects to them and they may go.
+TEST(SwitchSeeding, OnlyAMissingOrEmptySwitchIsTurnedOn) {
+    struct Seed {
+        const char* name;
+        const wchar_t* stored; // null: no value at all
+        const wchar_t* after;
+    };
+    for (const Seed& seed : {Seed{"missing", nullptr, L"1"}, Seed{"empty", L"", L"1"},
+                             Seed{"zero", L"0", L"0"}, Seed{"blank one", L" 1", L" 1"},
+                             Seed{"yes", L"yes", L"yes"}}) {
+        wipeUserState();
+        if (seed.stored) {
+            ASSERT_EQ(writeSetting(keys::onOff, seed.stored), S_OK);
+        }
+        Background work(systemClock(), Background::Timer::Manual);
+        work.startUp();
+        EXPECT_EQ(onOff(), seed.after) << seed.name;
+    }
+    wipeUserState();
+}
+
+TEST_F(StartUp, WhenTheSwitchCannotBeWrittenTheObjectStillWorksButNothingRuns) {
+    // A volatile key refuses the lasting key the store creates under it, so
+    // the very first step of start-up fails.
+    HKEY app = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, product::kSettingsKey, 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &app, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(app);
+    ASSERT_FALSE(writeString(HKEY_CURRENT_USER, kSettingsPath, L"probe", L"x"))
+        << "the registry should refuse a lasting key under a volatile one";
+
+    auto plugin = create();
+    ASSERT_TRUE(plugin);
+    expectPublishes(plugin.get());
+    EXPECT_FALSE(runs(plugin.get(), L"/xwinampon")) << "the store cannot write either";
+
+    EXPECT_EQ(onOff(), std::nullopt);
+    EXPECT_EQ(background().timerId, 0u) << "start-up stopped before the timer";
+    EXPECT_EQ(messenger().connectedSinks(), 0u) << "and before the messenger connection";
+}
+
+class MessengerAbsentAtStart : public StartUp {
+protected:
+    MessengerAbsentAtStart() { messengerRunning_ = false; }
+};
+
+TEST_F(MessengerAbsentAtStart, TheTimerAndTheCommandsStillWork) {
+    auto plugin = create();
+    ASSERT_TRUE(plugin);
+    EXPECT_EQ(onOff(), L"1");
+    expectPublishes(plugin.get());
+    EXPECT_TRUE(runs(plugin.get(), L"/xwinampoff"));
+    EXPECT_EQ(onOff(), L"0");
+    EXPECT_TRUE(runs(plugin.get(), L"/xwinampon"));
+    EXPECT_EQ(onOff(), L"1");
+
+    EXPECT_NE(background().timerId, 0u) << "the timer was started before the connection failed";
+    EXPECT_EQ(messenger().connectedSinks(), 0u);
+}
+
+} // namespace
+} // namespace tc::test
