@@ -151,10 +151,13 @@ TEST(HostileText, ConversionsNeverFailAndKeepTheWholeBuffer) {
     EXPECT_EQ(tc::toAnsi(L""), "");
 }
 
-TEST(HostileTitles, DoubleByteCodePageCutsAndStrayLeadBytes) {
+// Runs only under a double-byte code page: its own ctest entry
+// (player.DoubleByteCodePage) starts this program under a Japanese locale.
+TEST(HostileTitles, DISABLED_DoubleByteCodePageCutsAndStrayLeadBytes) {
     CPINFO info = {};
-    if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize < 2 || info.LeadByte[0] == 0)
-        GTEST_SKIP() << "the system code page has one byte per character";
+    ASSERT_TRUE(GetCPInfo(CP_ACP, &info));
+    ASSERT_GE(info.MaxCharSize, 2u) << "not run under a double-byte code page";
+    ASSERT_NE(info.LeadByte[0], 0);
     const char lead = static_cast<char>(info.LeadByte[0]);
     TitleWindow w;
     // A lead byte with nothing after it, and one before a NUL-like byte.
@@ -165,8 +168,12 @@ TEST(HostileTitles, DoubleByteCodePageCutsAndStrayLeadBytes) {
         EXPECT_FALSE(raw.empty());
         EXPECT_LE(raw.size(), static_cast<size_t>(tc::kWinamp2Buffer));
         EXPECT_EQ(tc::win::windowTextBuffer(w.get(), tc::kWinamp2Buffer, ' '), raw);
-        const std::wstring exact = tc::win::windowTextExact(w.get()).value_or(L"");
-        EXPECT_LE(exact.size(), bytes.size() + 1);
+        // What the system makes of a stray lead byte is its own; read twice,
+        // the same title must give the same text, or it would count as a
+        // change every second.
+        const std::optional<std::wstring> exact = tc::win::windowTextExact(w.get());
+        ASSERT_TRUE(exact);
+        EXPECT_EQ(tc::win::windowTextExact(w.get()), exact);
         tc::titleStoppedOrPaused(tc::frmWinampText1(raw));
     }
 }

@@ -15,7 +15,7 @@ std::wstring repeat(const std::wstring& unit, size_t length) {
     return out;
 }
 
-class HostileTitles : public BackgroundTest {
+class HostileTitleChanges : public BackgroundTest {
 protected:
     void SetUp() override {
         BackgroundTest::SetUp();
@@ -35,7 +35,7 @@ protected:
     std::map<std::wstring, reg::RawValue> settings_;
 };
 
-TEST_F(HostileTitles, SecondGenerationTitlesAreChangesWithinItsBuffer) {
+TEST_F(HostileTitleChanges, SecondGenerationTitlesAreChangesWithinItsBuffer) {
     sim::PlayerSim player(2);
     ASSERT_TRUE(player.open());
     const HWND w = player.mainWindow();
@@ -60,7 +60,7 @@ TEST_F(HostileTitles, SecondGenerationTitlesAreChangesWithinItsBuffer) {
     EXPECT_EQ(tick(), Sends({kPlain}));
 }
 
-TEST_F(HostileTitles, ThirdGenerationTitlesAreReadWhole) {
+TEST_F(HostileTitleChanges, ThirdGenerationTitlesAreReadWhole) {
     sim::PlayerSim player(3);
     ASSERT_TRUE(player.open());
     const HWND w = player.titleWindow();
