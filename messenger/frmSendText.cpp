@@ -104,7 +104,7 @@ composer::Sources frmSendText::composerSources() {
 // window whose handle cannot be read is never.
 bool frmSendText::bringToFront(IMessengerConversationWnd* w) {
     const DWORD start = clock_.now();
-    DWORD pause = 1;
+    DWORD pause = kBringToFrontFirstPause;
     for (;;) {
         LONG handle = 0;
         if (SUCCEEDED(messenger::windowHandle(w, handle))) SetForegroundWindow(asWindow(handle));

@@ -66,8 +66,12 @@ inline constexpr const wchar_t* kConversationClass = L"IMWindowClass";
 inline constexpr int kClassNameLimit = 250;
 // How long a delivery keeps asking for its window to come to the front.
 inline constexpr DWORD kBringToFrontMilliseconds = 300;
-// The longest sleep between two attempts to bring a window to the front.
-inline constexpr DWORD kBringToFrontLongestPause = 50;
+// The sleeps between two attempts to bring a window to the front: the first,
+// and the longest they grow to. A window that does not come at once is
+// mostly one the system refuses for a while; asking often costs processor
+// time and gains nothing.
+inline constexpr DWORD kBringToFrontFirstPause = 5;
+inline constexpr DWORD kBringToFrontLongestPause = 100;
 // The most a delivery holds the host's thread waiting on the window system:
 // bringing its window to the front and then letting its keystroke be read
 // share this one budget.

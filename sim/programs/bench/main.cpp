@@ -35,7 +35,7 @@ const wchar_t* kDebugContact = L"Debug.Window";
 struct Options {
     IdleTickOptions tick;
     int deliveries = 15;
-    int worstDeliveries = 10;
+    int worstDeliveries = 20;
     int changes = 10;
 };
 
