@@ -11,7 +11,7 @@ tc_prepare
 tc_slot_displays
 tc_slot_prefixes
 
-spec=$TC_BUILD_DIR/test-slots.json
+slots_file=$TC_BUILD_DIR/test-slots.json
 {
     printf '{"version": {"major": 1, "minor": 0}, "local": [{"slot": ['
     for ((slot = 0; slot < TC_TEST_SLOTS; slot++)); do
@@ -19,11 +19,11 @@ spec=$TC_BUILD_DIR/test-slots.json
         printf '{"id": "%d", "slots": 1}' "$slot"
     done
     printf ']}]}\n'
-} >"$spec"
+} >"$slots_file"
 
 labels=(-LE long)
 for arg in "$@"; do
     case "$arg" in -L* | --label*) labels=() ;; esac
 done
 cd "$TC_BUILD_DIR"
-ctest --output-on-failure -j "$TC_TEST_SLOTS" --resource-spec-file "$spec" "${labels[@]}" "$@"
+ctest --output-on-failure -j "$TC_TEST_SLOTS" --resource-spec-file "$slots_file" "${labels[@]}" "$@"

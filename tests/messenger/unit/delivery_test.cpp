@@ -348,15 +348,19 @@ TEST_F(Delivery, NoKeyUnlessThisDeliveryWroteTheSlot) {
 // command it would press the key on whatever the slot held, after it it
 // would send the previous command again.
 TEST_F(Delivery, NothingComposedMeansNothingWrittenAndNoKeys) {
+    // An empty friendly name, then neither mode on: both calls each time.
+    auto composeNothing = [this] {
+        messenger().setFriendlyName(L"");
+        form().changeName();
+        form().changeNameBack();
+        putSetting(keys::CurrentName, L"0");
+        messenger().setFriendlyName(L"Ann");
+        form().changeName();
+        form().changeNameBack();
+    };
     putSlot(L"/name Old", 0);
     messenger().openConversation(L"bob@example.com");
-    messenger().setFriendlyName(L"");
-    form().changeName();
-    form().changeNameBack();
-    putSetting(keys::CurrentName, L"0");
-    messenger().setFriendlyName(L"Ann");
-    form().changeName();
-    form().changeNameBack();
+    composeNothing();
     EXPECT_EQ(form().Text2, L"");
     EXPECT_EQ(slotMessage(), L"/name Old");
     EXPECT_EQ(autoSend(), dword(0));
@@ -365,13 +369,7 @@ TEST_F(Delivery, NothingComposedMeansNothingWrittenAndNoKeys) {
     putSetting(keys::CurrentName, L"1");
     form().changeName();
     EXPECT_EQ(newSends(), Sends({kPlaying}));
-    messenger().setFriendlyName(L"");
-    form().changeName();
-    form().changeNameBack();
-    putSetting(keys::CurrentName, L"0");
-    messenger().setFriendlyName(L"Ann");
-    form().changeName();
-    form().changeNameBack();
+    composeNothing();
     EXPECT_EQ(form().Text2, kPlaying);
     EXPECT_EQ(newSends(), Sends{});
     EXPECT_EQ(messenger().hotKeyCount(), 1);
