@@ -19,9 +19,18 @@ RegKey create(HKEY root, const std::wstring& path, REGSAM access) {
 
 RegKey open(HKEY root, const std::wstring& path, REGSAM access) {
     RegKey key;
-    if (!usable(path)) return key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, access, key.put()) != ERROR_SUCCESS) return RegKey();
+    open(root, path, access, key);
     return key;
+}
+
+LSTATUS open(HKEY root, const std::wstring& path, REGSAM access, RegKey& out) {
+    if (!usable(path)) {
+        out = RegKey();
+        return ERROR_INVALID_PARAMETER;
+    }
+    const LSTATUS rc = RegOpenKeyExW(root, path.c_str(), 0, access, out.put());
+    if (rc != ERROR_SUCCESS) out = RegKey();
+    return rc;
 }
 
 LSTATUS setString(HKEY key, const std::wstring& name, const std::wstring& text) {

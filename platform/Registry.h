@@ -19,6 +19,9 @@ struct RawValue {
 RegKey create(HKEY root, const std::wstring& path, REGSAM access = KEY_READ | KEY_WRITE);
 // Opens root\path without creating anything; an empty RegKey on failure.
 RegKey open(HKEY root, const std::wstring& path, REGSAM access = KEY_READ);
+// The same, for callers that must tell a key that is not there
+// (ERROR_FILE_NOT_FOUND) from one that cannot be opened.
+LSTATUS open(HKEY root, const std::wstring& path, REGSAM access, RegKey& out);
 
 // REG_SZ with its terminating NUL counted in the size.
 LSTATUS setString(HKEY key, const std::wstring& name, const std::wstring& text);

@@ -102,7 +102,7 @@ public:
             std::wstring level = path.substr(0, end);
             if (std::find(seen_.begin(), seen_.end(), level) == seen_.end()) {
                 RegKey key;
-                const LSTATUS rc = RegOpenKeyExW(root_, level.c_str(), 0, KEY_QUERY_VALUE, key.put());
+                const LSTATUS rc = reg::open(root_, level, KEY_QUERY_VALUE, key);
                 if (rc == ERROR_FILE_NOT_FOUND) created_.push_back(level);
                 else if (rc != ERROR_SUCCESS) return false;
                 seen_.push_back(std::move(level));
@@ -111,7 +111,7 @@ public:
         }
         Value before{path, name, false, {}};
         RegKey key;
-        const LSTATUS opened = RegOpenKeyExW(root_, path.c_str(), 0, KEY_QUERY_VALUE, key.put());
+        const LSTATUS opened = reg::open(root_, path, KEY_QUERY_VALUE, key);
         if (opened == ERROR_SUCCESS) {
             const LSTATUS read = reg::getValue(key.get(), name, before.old);
             if (read == ERROR_SUCCESS) before.existed = true;
@@ -136,9 +136,8 @@ private:
 
     void rollBack() noexcept {
         for (auto v = values_.rbegin(); v != values_.rend(); ++v) {
-            RegKey key;
-            if (RegOpenKeyExW(root_, v->path.c_str(), 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
-                continue;
+            RegKey key = reg::open(root_, v->path, KEY_SET_VALUE);
+            if (!key) continue;
             if (v->existed) reg::setValue(key.get(), v->name, v->old);
             else reg::removeValue(key.get(), v->name);
         }

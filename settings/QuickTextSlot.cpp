@@ -22,8 +22,7 @@ std::wstring copyPath(const std::wstring& signinName) {
 // Copies what the slot holds now; an absent value is recorded by its absence.
 bool takeCopy(const std::wstring& slot, HKEY copy) {
     RegKey slotKey;
-    const LSTATUS opened =
-        RegOpenKeyExW(HKEY_CURRENT_USER, slot.c_str(), 0, KEY_QUERY_VALUE, slotKey.put());
+    const LSTATUS opened = reg::open(HKEY_CURRENT_USER, slot, KEY_QUERY_VALUE, slotKey);
     if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND) return false;
     for (const wchar_t* name : kSlotValues) {
         reg::RawValue value;
@@ -48,8 +47,7 @@ bool restore(const std::wstring& slot, HKEY copy) {
             if (reg::setValue(slotKey.get(), name, value) != ERROR_SUCCESS) return false;
         } else if (read == ERROR_FILE_NOT_FOUND) {
             RegKey slotKey;
-            const LSTATUS opened =
-                RegOpenKeyExW(HKEY_CURRENT_USER, slot.c_str(), 0, KEY_SET_VALUE, slotKey.put());
+            const LSTATUS opened = reg::open(HKEY_CURRENT_USER, slot, KEY_SET_VALUE, slotKey);
             if (opened == ERROR_FILE_NOT_FOUND) continue;
             if (opened != ERROR_SUCCESS || reg::removeValue(slotKey.get(), name) != ERROR_SUCCESS)
                 return false;
