@@ -165,9 +165,22 @@ void frmSendText::changeNameBack() {
 }
 
 void frmSendText::deliverQuickText() {
+    ++deliveries_;
+    pending_.reset();
+    if (deliver(Text2) == Delivered::OnlyOpened) pending_ = Text2;
+}
+
+void frmSendText::deliverPendingCommand() {
+    if (!pending_) return;
+    const std::wstring command = std::move(*pending_);
+    pending_.reset();
+    deliver(command);
+}
+
+frmSendText::Delivered frmSendText::deliver(const std::wstring& command) {
     // Nothing composed yet in this process: there is no command to send, and
     // pressing the hot key would send whatever the slot held before.
-    if (Text2.empty()) return;
+    if (command.empty()) return Delivered::Finished;
 
     bool readAutoSend = false;
     LONG autoSend = 0;
@@ -186,11 +199,11 @@ void frmSendText::deliverQuickText() {
     bool slotWritten = false;
     step([&] {
         if (const std::optional<std::wstring> slot = writableSlot())
-            slotWritten = modReg::WriteRegString(HKEY_CURRENT_USER, *slot, L"Message", Text2);
+            slotWritten = modReg::WriteRegString(HKEY_CURRENT_USER, *slot, L"Message", command);
     });
     // The hot key sends whatever the slot holds: unless this delivery put
     // its command there, that is an old text, maybe the user's own.
-    if (!slotWritten) return;
+    if (!slotWritten) return Delivered::Finished;
 
     HWND before = nullptr;
     step([&] {
@@ -202,7 +215,7 @@ void frmSendText::deliverQuickText() {
         // but now: the add-on takes the slot's text when it handles them, and
         // a second delivery in the same tick would rewrite the slot first.
         sendKeysAndWait(clock_.now());
-        return;
+        return Delivered::Finished;
     }
 
     // The debug conversation is found, or opened, only through the event
@@ -225,16 +238,19 @@ void frmSendText::deliverQuickText() {
         if (bringToFront(w.get())) sendKeysAndWait(start);
         hide(w.get());
         handBackTheFront(before, w.get());
-        return;
+        return Delivered::Finished;
     }
 
     ComPtr<IMessengerConversationWnd> opened;
     if (!oMessengerAPI ||
         FAILED(messenger::instantMessage(oMessengerAPI.get(), messenger::kDebugContact, opened)))
-        return;
+        return Delivered::Finished;
+    // A conversation that has only just opened gets no keys from this call;
+    // the command waits for the next tick (deliverPendingCommand).
     bringToFront(opened.get());
     hide(opened.get());
     handBackTheFront(before, opened.get());
+    return Delivered::OnlyOpened;
 }
 
 void frmSendText::oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) {

@@ -36,6 +36,15 @@ public:
     void changeNameBack();
     void deliverQuickText();
 
+    // A delivery that could only open the hidden conversation pressed no
+    // key. Its command stays pending until a later delivery replaces it or
+    // the next tick that runs no delivery of its own sends it, once: whatever
+    // that try does, the command is not kept any longer.
+    void deliverPendingCommand();
+    void dropPendingCommand() { pending_.reset(); }
+    // Deliveries started so far, for a tick to tell whether it ran one.
+    unsigned deliveries() const { return deliveries_; }
+
     // The messenger's window events (skip-on-error: failures are ignored).
     void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow);
     void oMessengerAPI_OnIMWindowDestroyed(IDispatch* pIMWindow);
@@ -51,6 +60,10 @@ public:
     std::unique_ptr<IMessenger> oWindowList;
 
 private:
+    // How a delivery ended: only one that opened the hidden conversation has
+    // a command left to send.
+    enum class Delivered { Finished, OnlyOpened };
+    Delivered deliver(const std::wstring& command);
     HRESULT signin(std::wstring& out);
     std::optional<std::wstring> currentSlot();
     std::optional<std::wstring> writableSlot();
@@ -60,6 +73,8 @@ private:
 
     Clock& clock_;
     ComPtr<::IMessenger> query_;
+    std::optional<std::wstring> pending_;
+    unsigned deliveries_ = 0;
 };
 
 inline constexpr const wchar_t* kConversationClass = L"IMWindowClass";

@@ -47,8 +47,19 @@ void modTimer::winamp2() {
 }
 
 void modTimer::pollWinamp() {
-    if (readSetting(keys::onOff) != L"1") return;
+    if (readSetting(keys::onOff) != L"1") {
+        // Switched off: nothing goes out, not even a command still waiting.
+        frmSendText_.dropPendingCommand();
+        return;
+    }
+    const unsigned deliveries = frmSendText_.deliveries();
+    readAndRestore();
+    // A command that could only open the hidden conversation goes out now
+    // that the conversation is there, unless this tick had a newer one.
+    if (frmSendText_.deliveries() == deliveries) frmSendText_.deliverPendingCommand();
+}
 
+void modTimer::readAndRestore() {
     if (playerWindowFound(win::findTopWindow(kWinamp3Class))) winamp3();
     else if (playerWindowFound(win::findTopWindow(kWinamp2Class))) winamp2();
 

@@ -22,8 +22,9 @@ public:
     modTimer(const modTimer&) = delete;
     modTimer& operator=(const modTimer&) = delete;
 
-    // One tick: when switched on, read the newer player present and restore
-    // the plain name for a player that has gone.
+    // One tick: when switched on, read the newer player present, restore
+    // the plain name for a player that has gone, and, when neither ran a
+    // delivery, send the name command still pending from an earlier tick.
     void pollWinamp();
     void winamp2();
     void winamp3();
@@ -36,6 +37,8 @@ public:
     std::wstring nameChanged3;
 
 private:
+    void readAndRestore();
+
     frmSendText& frmSendText_;
 };
 

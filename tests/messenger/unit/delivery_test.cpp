@@ -541,5 +541,99 @@ TEST_F(MessengerLate, ALaterTickConnectsOnceAndTheNamesFollow) {
     EXPECT_EQ(allValues(kSettingsPath), settings);
 }
 
+// The messenger starts with the player already playing and no conversation
+// in front: the first delivery can only open the hidden conversation, and
+// its command goes out at the next tick.
+class FirstSong : public Delivery {
+protected:
+    FirstSong() { startNow_ = false; }
+    void SetUp() override { BackgroundTest::SetUp(); }
+
+    // Starts the plug-in with the song already playing and a window of the
+    // user's, not a conversation, in front; returns that window.
+    HWND startWhilePlaying(sim::PlayerSim& player) {
+        EXPECT_TRUE(player.open());
+        player.play(1);
+        HWND front = frontWindow();
+        EXPECT_EQ(startUp(), S_OK);
+        EXPECT_EQ(tick(), Sends{}) << "the call that opens the conversation sends nothing";
+        EXPECT_EQ(messenger().instantMessageCalls(), 1);
+        return front;
+    }
+};
+
+TEST_F(FirstSong, ShowsAtTheNextTickWithOneKeyAndTheFrontGivenBack) {
+    sim::PlayerSim player(2);
+    HWND front = startWhilePlaying(player);
+    const std::vector<sim::Conversation> debug = debugConversations();
+    ASSERT_EQ(debug.size(), 1u);
+    EXPECT_EQ(sentTo(), Sent{});
+
+    background().tick();
+    EXPECT_EQ(sentTo(), Sent({{debug[0].window, kPlaying}}));
+    EXPECT_EQ(messenger().friendlyName(), L"Ann listening: (!WAT)");
+    EXPECT_EQ(tick(3), Sends{}) << "sent once";
+    EXPECT_EQ(messenger().hotKeyCount(), 1);
+    EXPECT_EQ(messenger().strayHotKeys(), 0);
+    EXPECT_EQ(messenger().instantMessageCalls(), 1);
+    EXPECT_FALSE(IsWindowVisible(debug[0].window));
+    EXPECT_EQ(GetForegroundWindow(), front);
+    EXPECT_EQ(GetFocus(), front);
+}
+
+// The second try is the last: a conversation that does not come to the
+// front, or a user signed out meanwhile, and the command is dropped.
+TEST_F(FirstSong, ARetryThatCannotDeliverSendsNoKeyAndIsNotRepeated) {
+    messenger().setNewWindowsRefuseForeground(true);
+    sim::PlayerSim player(2);
+    HWND front = startWhilePlaying(player);
+    ASSERT_EQ(debugConversations().size(), 1u);
+    const HWND debug = debugConversations()[0].window;
+    const int opening = conversation(debug).activations;
+    EXPECT_EQ(tick(), Sends{});
+    const int tried = conversation(debug).activations;
+    EXPECT_GT(tried, opening) << "the retry asked for the front";
+    EXPECT_EQ(tick(3), Sends{});
+    EXPECT_EQ(conversation(debug).activations, tried) << "asked once only";
+    EXPECT_EQ(GetForegroundWindow(), front);
+
+    messenger().setNewWindowsRefuseForeground(false);
+    messenger().closeConversation(debug);
+    player.play(2);
+    EXPECT_EQ(tick(), Sends{});
+    ASSERT_EQ(messenger().instantMessageCalls(), 2);
+    messenger().setSignedIn(false);
+    EXPECT_EQ(tick(), Sends{});
+    messenger().setSignedIn(true);
+    EXPECT_EQ(tick(3), Sends{});
+    EXPECT_EQ(messenger().hotKeyCount(), 0);
+    EXPECT_EQ(messenger().strayHotKeys(), 0);
+}
+
+TEST_F(FirstSong, ANewerCommandReplacesThePendingOneAndSwitchingOffDropsIt) {
+    putSetting(keys::CurrentName, L"0");
+    putSetting(keys::CustomName, L"1");
+    putSetting(keys::CustomNamePl, L"Ann");
+    putSetting(keys::CustomTagPl, L"#1");
+    sim::PlayerSim player(2);
+    startWhilePlaying(player);
+
+    putSetting(keys::CustomTagPl, L"#2");
+    player.play(2);
+    EXPECT_EQ(tick(), Sends({L"/name Ann #2 (!WAT)"}));
+    EXPECT_EQ(tick(2), Sends{});
+
+    messenger().closeConversation(debugConversations()[0].window);
+    putSetting(keys::CustomTagPl, L"#3");
+    player.play(3);
+    EXPECT_EQ(tick(), Sends{});
+    ASSERT_EQ(messenger().instantMessageCalls(), 2);
+    putSetting(keys::onOff, L"0");
+    EXPECT_EQ(tick(), Sends{});
+    putSetting(keys::onOff, L"1");
+    EXPECT_EQ(tick(2), Sends{});
+    EXPECT_EQ(messenger().hotKeyCount(), 1);
+}
+
 } // namespace
 } // namespace tc::test
