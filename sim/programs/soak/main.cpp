@@ -285,8 +285,8 @@ int run(int argc, char** argv) {
         return 1;
     }
 
-    std::printf("changes: warm-up %ld made / %ld delivered (the first only opens the hidden "
-                "conversation); measured %ld made / %ld delivered\n",
+    std::printf("changes: warm-up %ld made / %ld delivered (the first a tick later: its tick "
+                "opens the hidden conversation); measured %ld made / %ld delivered\n",
                 warmupMade, warmupDelivered, made, delivered);
     std::printf("growth since warm-up: handles %+ld (noise %ld), USER %+ld (%ld), GDI %+ld (%ld), "
                 "windows %+ld (%ld), private %+.2f MiB (%.1f)\n",
