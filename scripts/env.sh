@@ -58,8 +58,10 @@ tc_cleanup() {
     for pid in "${TC_STARTED_XVFB[@]}"; do kill "$pid" 2>/dev/null || true; done
 }
 
-# Starts a private Xvfb and prints its display. Without a display Wine's
-# windows never come to the front and synthesised keys go nowhere.
+# Starts a private Xvfb, which tc_cleanup ends, and sets TC_XVFB_DISPLAY to
+# its display. Not to be called in a subshell: the server would outlive the
+# script. Without a display Wine's windows never come to the front and
+# synthesised keys go nowhere.
 tc_start_xvfb() {
     local n=90
     while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
@@ -67,7 +69,7 @@ tc_start_xvfb() {
     TC_STARTED_XVFB+=("$!")
     for _ in $(seq 50); do
         if [ -e "/tmp/.X11-unix/X$n" ]; then
-            echo ":$n"
+            TC_XVFB_DISPLAY=":$n"
             return
         fi
         sleep 0.1
@@ -80,18 +82,18 @@ tc_start_xvfb() {
 tc_display() {
     trap tc_cleanup EXIT
     if [ -n "${DISPLAY:-}" ]; then return; fi
-    DISPLAY=$(tc_start_xvfb) || return 1
-    export DISPLAY
+    tc_start_xvfb || return 1
+    export DISPLAY=$TC_XVFB_DISPLAY
 }
 
 # One display per test slot: slot 0 gets the one of tc_display, the others
 # private ones.
 tc_slot_displays() {
     tc_display || return 1
-    local displays=("$DISPLAY") slot d
+    local displays=("$DISPLAY") slot
     for ((slot = 1; slot < TC_TEST_SLOTS; slot++)); do
-        d=$(tc_start_xvfb) || return 1
-        displays+=("$d")
+        tc_start_xvfb || return 1
+        displays+=("$TC_XVFB_DISPLAY")
     done
     export TC_SLOT_DISPLAYS="${displays[*]}"
 }
