@@ -211,8 +211,8 @@ LatencyFigures measureLatency(sim::PlayerSim& player, int changes, bool conversa
     if (conversationInFront) {
         user = messenger().openConversation(L"bob@example.com");
     } else {
-        // The first delivery after start-up only opens the hidden
-        // conversation: get that done before timing.
+        // A delivery with no hidden conversation yet only opens it, and its
+        // command goes a tick later: get that done before timing.
         putFrontWindowInFront();
         if (!debugConversation()) {
             player.setTitle(std::to_wstring(++serial) + L". Bench - Warm-up - Winamp");
