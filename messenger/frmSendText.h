@@ -1,26 +1,25 @@
 #pragma once
 // The hidden form that changes the display name: it composes the "/name"
-// command (Text2), delivers it through the add-on's quick-text slot 09 and
-// Alt+0, and keeps the list of open conversation windows from the
-// messenger's events.
+// command (Text2), hands it to the quick-text delivery, and keeps the list
+// of open conversation windows from the messenger's events.
 #include "MessengerApi_h.h"
+#include "messenger/HiddenConversation.h"
 #include "messenger/IMessenger.h"
+#include "messenger/NameComposer.h"
+#include "messenger/QuickTextDelivery.h"
 #include "platform/Clock.h"
 #include "platform/ComPtr.h"
 
-#include "messenger/NameComposer.h"
-
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace tc {
 
-class frmSendText {
+class frmSendText final : private MessengerSide {
 public:
-    // The process has one, made by the start-up routine; its waits on the
-    // window system are measured with `clock`.
-    explicit frmSendText(Clock& clock) : clock_(clock) {}
+    // The process has one, made by the start-up routine; its delivery's
+    // waits on the window system are measured with `clock`.
+    explicit frmSendText(Clock& clock) : delivery(clock, *this, Text3) {}
     frmSendText(const frmSendText&) = delete;
     frmSendText& operator=(const frmSendText&) = delete;
 
@@ -31,19 +30,11 @@ public:
     HRESULT load();
 
     // Skip-on-error: each step that fails has no effect, the next step runs,
-    // and both always succeed towards their caller.
+    // and all three always succeed towards their caller.
     void changeName();
     void changeNameBack();
+    // Hands the staged command to the delivery.
     void deliverQuickText();
-
-    // A delivery that could only open the hidden conversation pressed no
-    // key. Its command stays pending until a later delivery replaces it or
-    // the next tick that runs no delivery of its own sends it, once: whatever
-    // that try does, the command is not kept any longer.
-    void deliverPendingCommand();
-    void dropPendingCommand() { pending_.reset(); }
-    // Deliveries started so far, for a tick to tell whether it ran one.
-    unsigned deliveries() const { return deliveries_; }
 
     // The messenger's window events (skip-on-error: failures are ignored).
     void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow);
@@ -54,42 +45,23 @@ public:
     HRESULT queryMessenger(ComPtr<::IMessenger>& out);
 
     std::wstring Text2;  // the staged name command; starts empty
-    std::wstring Text3;  // class name of the foreground window at the last delivery
+    std::wstring Text3;  // class name of the foreground window at the last look
     WindowCollection colIMWindows; // the open conversations, in opening order
     ComPtr<::IMessenger> oMessengerAPI;
     std::unique_ptr<IMessenger> oWindowList;
+    // The slot, the keys, the front, and the command that waits for it.
+    QuickTextDelivery delivery;
 
 private:
-    // How a delivery ended: only one that opened the hidden conversation has
-    // a command left to send.
-    enum class Delivered { Finished, OnlyOpened };
-    Delivered deliver(const std::wstring& command);
-    HRESULT signin(std::wstring& out);
-    std::optional<std::wstring> currentSlot();
-    std::optional<std::wstring> writableSlot();
     composer::Sources composerSources();
-    bool bringToFront(IMessengerConversationWnd* w);
-    void sendKeysAndWait(DWORD start);
 
-    Clock& clock_;
+    // What the delivery needs of the messenger.
+    HRESULT signinName(std::wstring& out) override;
+    std::vector<ComPtr<IDispatch>> conversations() override;
+    HRESULT instantMessage(const std::wstring& contact,
+                           ComPtr<IMessengerConversationWnd>& out) override;
+
     ComPtr<::IMessenger> query_;
-    std::optional<std::wstring> pending_;
-    unsigned deliveries_ = 0;
 };
-
-inline constexpr const wchar_t* kConversationClass = L"IMWindowClass";
-inline constexpr int kClassNameLimit = 250;
-// How long a delivery keeps asking for its window to come to the front.
-inline constexpr DWORD kBringToFrontMilliseconds = 300;
-// The sleeps between two attempts to bring a window to the front: the first,
-// and the longest they grow to. A window that does not come at once is
-// mostly one the system refuses for a while; asking often costs processor
-// time and gains nothing.
-inline constexpr DWORD kBringToFrontFirstPause = 5;
-inline constexpr DWORD kBringToFrontLongestPause = 100;
-// The most a delivery holds the host's thread waiting on the window system:
-// bringing its window to the front and then letting its keystroke be read
-// share this one budget.
-inline constexpr DWORD kDeliveryWaitMilliseconds = 450;
 
 } // namespace tc

@@ -33,4 +33,14 @@ LRESULT windowBoundary(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
     }
 }
 
+// One unit of a skip-on-error method: whatever goes wrong inside ends only
+// this step, and the method goes on with the next.
+template <class F>
+void step(F&& body) noexcept {
+    try {
+        body();
+    } catch (...) {
+    }
+}
+
 } // namespace tc

@@ -8,7 +8,10 @@
 namespace tc::win {
 namespace {
 constexpr UINT kTextTimeoutMs = 500;
-}
+// The extra information our synthesised keys carry ("TcA0"), by which the
+// wait tells them from the user's typing.
+constexpr ULONG_PTR kOwnKeys = 0x54634130;
+} // namespace
 
 HWND findTopWindow(const wchar_t* className) { return FindWindowW(className, nullptr); }
 
@@ -47,6 +50,12 @@ std::wstring className(HWND window, int limit) {
     return std::wstring(buffer.data(), static_cast<size_t>(n));
 }
 
+bool ownedByThisProcess(HWND window) {
+    DWORD process = 0;
+    return window && GetWindowThreadProcessId(window, &process) != 0 &&
+           process == GetCurrentProcessId();
+}
+
 bool sendAltZero() {
     INPUT keys[4] = {};
     const WORD vks[4] = {VK_MENU, '0', '0', VK_MENU};
@@ -55,6 +64,7 @@ bool sendAltZero() {
         keys[i].ki.wVk = vks[i];
         keys[i].ki.wScan = static_cast<WORD>(MapVirtualKeyW(vks[i], MAPVK_VK_TO_VSC));
         keys[i].ki.dwFlags = (i == 2 || i == 3) ? KEYEVENTF_KEYUP : 0;
+        keys[i].ki.dwExtraInfo = kOwnKeys;
     }
     return SendInput(4, keys, sizeof(INPUT)) == 4;
 }
@@ -64,11 +74,14 @@ void drainKeyboardInput(Clock& clock, DWORD maxMilliseconds) {
     MSG msg;
     // The four keys arrive through the system's input queue; give them the
     // bound to show up, and dispatch only keyboard messages so no timer or
-    // other work of ours runs in between.
+    // other work of ours runs in between. Keys the user typed meanwhile are
+    // read too, where they belong, but only ours tell that ours were read.
     int seenUps = 0;
     while (clock.now() - start < maxMilliseconds && seenUps < 2) {
         while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-            if (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) ++seenUps;
+            if ((msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) &&
+                static_cast<ULONG_PTR>(GetMessageExtraInfo()) == kOwnKeys)
+                ++seenUps;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

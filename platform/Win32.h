@@ -31,14 +31,21 @@ std::optional<std::wstring> windowTextExact(HWND window);
 // The class name of a window, at most `limit` characters; empty on failure.
 std::wstring className(HWND window, int limit);
 
+// Whether the window belongs to this process. A window whose owner cannot
+// be told (it has gone meanwhile, say) does not.
+bool ownedByThisProcess(HWND window);
+
 // Alt down, the key 0 (VK 0x30) down and up, Alt up, for whatever window has
 // the keyboard focus. A key, not a character, so layouts on which typing 0
-// needs Shift get the same hot key. Does not wait for the keys to be read.
+// needs Shift get the same hot key. The keys carry a mark of their own as
+// their extra information. Does not wait for the keys to be read.
 bool sendAltZero();
 
-// Lets this thread take in the keyboard messages already queued for it
-// (bounded), so that keys sent to one of its own windows are read there
-// before that window is hidden and the focus moves on.
+// Lets this thread take in the keyboard messages queued for it until the
+// two key-ups of the last sendAltZero have been read (bounded), so that keys
+// sent to one of its own windows are read there before that window is
+// hidden and the focus moves on. The user's own keys are dispatched as they
+// come but never end the wait.
 void drainKeyboardInput(Clock& clock, DWORD maxMilliseconds);
 
 } // namespace tc::win

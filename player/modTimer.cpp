@@ -49,14 +49,11 @@ void modTimer::winamp2() {
 void modTimer::pollWinamp() {
     if (readSetting(keys::onOff) != L"1") {
         // Switched off: nothing goes out, not even a command still waiting.
-        frmSendText_.dropPendingCommand();
+        frmSendText_.delivery.dropWaiting();
         return;
     }
-    const unsigned deliveries = frmSendText_.deliveries();
     readAndRestore();
-    // A command that could only open the hidden conversation goes out now
-    // that the conversation is there, unless this tick had a newer one.
-    if (frmSendText_.deliveries() == deliveries) frmSendText_.deliverPendingCommand();
+    frmSendText_.delivery.sendWaiting();
 }
 
 void modTimer::readAndRestore() {

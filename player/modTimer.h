@@ -23,8 +23,8 @@ public:
     modTimer& operator=(const modTimer&) = delete;
 
     // One tick: when switched on, read the newer player present, restore
-    // the plain name for a player that has gone, and, when neither ran a
-    // delivery, send the name command still pending from an earlier tick.
+    // the plain name for a player that has gone, then send the name command
+    // still waiting from an earlier tick if it can go now.
     void pollWinamp();
     void winamp2();
     void winamp3();

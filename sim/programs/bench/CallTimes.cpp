@@ -1,11 +1,12 @@
 #include "sim/programs/bench/CallTimes.h"
 
-#include "sim/programs/bench/ImportHook.h"
+#include "sim/common/ImportHook.h"
 #include "sim/programs/bench/Measure.h"
 
 #include <cstdio>
 
 namespace tc::bench {
+using sim::ImportHook;
 namespace {
 
 struct Tally {

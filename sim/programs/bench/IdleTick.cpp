@@ -1,13 +1,14 @@
 #include "sim/programs/bench/IdleTick.h"
 
 #include "plugin/StartUp.h"
-#include "sim/programs/bench/ImportHook.h"
+#include "sim/common/ImportHook.h"
 #include "sim/programs/bench/Measure.h"
 
 #include <cstdio>
 #include <string>
 
 namespace tc::bench {
+using sim::ImportHook;
 namespace {
 
 // One Win32 call seen during a recorded tick, with what is needed to make it

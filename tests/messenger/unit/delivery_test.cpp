@@ -4,10 +4,12 @@
 // waits read the test's clock, so a bound of 300 ms takes no real time.
 #include "platform/Registry.h"
 #include "platform/Win32.h"
+#include "sim/common/ImportHook.h"
 #include "sim/player/PlayerSim.h"
 #include "tests/support/BackgroundTest.h"
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 namespace tc::test {
@@ -199,6 +201,46 @@ TEST_F(Delivery, KeysForTheDebugConversationNeverReachTheUsersConversation) {
     form().changeName();
     EXPECT_EQ(sentTo(), Sent({{debug, kPlaying}, {debug, kPlain}, {debug, kPlaying}}));
     EXPECT_EQ(conversation(user).hotKeys, 0);
+}
+
+// The system may deliver synthesised keys a moment after SendInput returns,
+// as Windows' input thread does: here a thread of ours sends them 20 ms
+// later.
+void* g_sendInput = nullptr;
+struct LateKeys {
+    std::vector<INPUT> keys;
+    int size;
+};
+DWORD WINAPI sendLater(void* p) {
+    std::unique_ptr<LateKeys> late(static_cast<LateKeys*>(p));
+    Sleep(20);
+    reinterpret_cast<UINT(WINAPI*)(UINT, LPINPUT, int)>(g_sendInput)(
+        static_cast<UINT>(late->keys.size()), late->keys.data(), late->size);
+    return 0;
+}
+UINT WINAPI lateSendInput(UINT n, LPINPUT in, int size) {
+    auto* late = new LateKeys{std::vector<INPUT>(in, in + n), size};
+    if (HANDLE t = CreateThread(nullptr, 0, sendLater, late, 0, nullptr)) CloseHandle(t);
+    return n;
+}
+
+// The wait for the keys ends once our own Alt+0 has been read, not on keys
+// the user typed just before: hiding the conversation earlier would leave
+// our keys to whichever window comes next.
+TEST_F(Delivery, TheKeyWaitEndsOnOurOwnKeysNotOnTheUsersTyping) {
+    HWND debug = hiddenDebugConversation();
+    frontWindow();
+    INPUT typed[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        typed[i].type = INPUT_KEYBOARD;
+        typed[i].ki.wVk = i < 2 ? 'A' : 'B';
+        typed[i].ki.dwFlags = i % 2 ? KEYEVENTF_KEYUP : 0;
+    }
+    ASSERT_EQ(SendInput(4, typed, sizeof(INPUT)), 4u);
+    sim::ImportHook late("user32.dll", "SendInput", reinterpret_cast<void*>(&lateSendInput),
+                         &g_sendInput);
+    form().changeName();
+    EXPECT_EQ(conversation(debug).hotKeys, 1) << "read before the delivery returned";
 }
 
 // Conversations are tried in the order they opened; one whose contact

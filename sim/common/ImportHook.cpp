@@ -1,13 +1,13 @@
-#include "sim/programs/bench/ImportHook.h"
+#include "sim/common/ImportHook.h"
 
 #include <cstring>
 
-namespace tc::bench {
+namespace tc::sim {
 namespace {
 
-std::vector<void**> importSlots(const char* dll, const char* function) {
+std::vector<void**> importSlots(HMODULE module, const char* dll, const char* function) {
     std::vector<void**> out;
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    BYTE* base = reinterpret_cast<BYTE*>(module ? module : GetModuleHandleW(nullptr));
     auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -37,8 +37,9 @@ void writeSlot(void** slot, void* value) {
 
 } // namespace
 
-ImportHook::ImportHook(const char* dll, const char* function, void* replacement, void** original)
-    : slots_(importSlots(dll, function)) {
+ImportHook::ImportHook(const char* dll, const char* function, void* replacement, void** original,
+                       HMODULE module)
+    : slots_(importSlots(module, dll, function)) {
     if (slots_.empty()) return;
     original_ = *slots_.front();
     *original = original_;
@@ -49,4 +50,4 @@ ImportHook::~ImportHook() {
     for (void** slot : slots_) writeSlot(slot, original_);
 }
 
-} // namespace tc::bench
+} // namespace tc::sim

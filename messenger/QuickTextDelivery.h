@@ -1,0 +1,92 @@
+#pragma once
+// Gets a name command carried out by the chat add-on, the only way the
+// plug-in has to change the display name: the command goes into quick-text
+// slot 09, and the slot's hot key, Alt+0, is pressed in a conversation of
+// this messenger, which then sends the slot and carries the command out.
+//
+// Windows lets a process take the foreground only while the foreground is
+// its own or nobody's, so the delivery looks at the front before it touches
+// anything:
+//   - one of this messenger's conversations is in front: the keys go there;
+//   - a window of this process, or none, is in front: the keys go to the
+//     hidden conversation, brought to the front for the moment they take,
+//     and the front is handed back afterwards;
+//   - another program is in front (another messenger's conversation too):
+//     nothing is asked of the window system and nothing is written; the
+//     command waits, and goes out at the first later tick that finds the
+//     front ours again.
+#include "messenger/HiddenConversation.h"
+#include "platform/Clock.h"
+
+#include <optional>
+#include <string>
+
+namespace tc {
+
+inline constexpr const wchar_t* kConversationClass = L"IMWindowClass";
+inline constexpr int kClassNameLimit = 250;
+// How long a delivery keeps asking for its window to come to the front.
+inline constexpr DWORD kBringToFrontMilliseconds = 300;
+// The sleeps between two attempts to bring a window to the front: the first,
+// and the longest they grow to. A window that does not come at once is
+// mostly one the system refuses for a while; asking often costs processor
+// time and gains nothing.
+inline constexpr DWORD kBringToFrontFirstPause = 5;
+inline constexpr DWORD kBringToFrontLongestPause = 100;
+// The most a delivery holds the host's thread waiting on the window system:
+// bringing its window to the front and then letting its keystroke be read
+// share this one budget.
+inline constexpr DWORD kDeliveryWaitMilliseconds = 450;
+
+class QuickTextDelivery {
+public:
+    // `foregroundClass` receives the class name of the window found in
+    // front at each look (the form's Text3).
+    QuickTextDelivery(Clock& clock, MessengerSide& messenger, std::wstring& foregroundClass)
+        : clock_(clock), messenger_(messenger), foregroundClass_(foregroundClass) {}
+    QuickTextDelivery(const QuickTextDelivery&) = delete;
+    QuickTextDelivery& operator=(const QuickTextDelivery&) = delete;
+
+    // A new command: it replaces the one waiting, if any, and goes out now
+    // when it can. It belongs to the user signed in now; with nobody signed
+    // in it has nowhere to go and is dropped.
+    void send(const std::wstring& command);
+
+    // The end of a tick: the waiting command goes out if it can now. One
+    // that began waiting during this tick waits for the next, so that a
+    // conversation opened for it has been listed by then.
+    void sendWaiting();
+    void dropWaiting() { waiting_.reset(); }
+    bool hasWaiting() const { return waiting_.has_value(); }
+
+private:
+    struct Command {
+        std::wstring text;
+        std::wstring owner;         // the sign-in name whose slot it is for
+        bool openedConversation = false;
+        bool newThisTick = true;
+    };
+    // Done: delivered, or dropped for good.
+    enum class Outcome { Done, AnotherProgramInFront, OnlyOpened };
+    struct Front {
+        HWND window = nullptr;
+        enum Kind { OurConversation, Ours, AnotherProgram } kind = Ours;
+    };
+
+    Outcome attempt(const Command& command);
+    // What a try leaves: nothing, or the command waiting once more.
+    void settle(Command command, Outcome outcome);
+    Front lookAtTheFront();
+    bool writeSlot(const std::wstring& owner, const std::wstring& text);
+    Outcome throughHiddenConversation(HWND before);
+    bool bringToFront(IMessengerConversationWnd* conversation);
+    void handBackTheFront(HWND before, IMessengerConversationWnd* conversation);
+    void sendKeysAndWait(DWORD start);
+
+    Clock& clock_;
+    MessengerSide& messenger_;
+    std::wstring& foregroundClass_;
+    std::optional<Command> waiting_;
+};
+
+} // namespace tc

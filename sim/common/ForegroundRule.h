@@ -1,0 +1,43 @@
+#pragma once
+// Windows' foreground lock, which Wine does not apply. On Windows a process
+// may take the foreground only while it is its own or nobody's: "an
+// application cannot force a window to the foreground while the user is
+// working with another window" (SetForegroundWindow's documentation). While
+// the rule is on and a window of another process is in front,
+// SetForegroundWindow called from a hooked module returns FALSE and changes
+// nothing; with a window of this process in front it works as usual.
+//
+// The calls that only a plug-in fighting for the front would make are
+// counted: SetForegroundWindow while another program is in front, and any
+// BringWindowToTop, SetActiveWindow, SwitchToThisWindow, AttachThreadInput,
+// AllowSetForegroundWindow or LockSetForegroundWindow. So are keys
+// synthesised while another program is in front.
+#include <windows.h>
+
+namespace tc::sim::foregroundRule {
+
+// Hooks those user32 imports of the module (the program itself when null):
+// the program the product code is linked into, or the plug-in DLL and its
+// host. Once per module; the hooks stay until the process ends.
+void install(HMODULE module = nullptr);
+
+// Off until switched on.
+void setOn(bool on);
+
+struct Counts {
+    int setForegroundRefused = 0; // refused by the rule
+    int otherFrontCalls = 0;      // BringWindowToTop and the others above
+    int keysToAnotherProgram = 0; // SendInput calls with another program in front
+    int total() const { return setForegroundRefused + otherFrontCalls + keysToAnotherProgram; }
+};
+Counts counts();
+void resetCounts();
+
+// The user clicking a window: the system's own activation, which no rule
+// holds back. Works across processes.
+bool userActivates(HWND window);
+
+// Whether the window in front belongs to another process.
+bool anotherProgramInFront();
+
+} // namespace tc::sim::foregroundRule

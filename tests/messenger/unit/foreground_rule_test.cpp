@@ -1,0 +1,107 @@
+// Windows lets a process take the foreground only while it is its own or
+// nobody's. Wine does not, so these tests switch the rule on in this
+// process (the messenger's, with the plug-in in it) and put another program
+// in front: the delivery must leave it alone and keep its command waiting.
+#include "sim/common/ForegroundRule.h"
+#include "sim/common/OtherProgram.h"
+#include "sim/player/PlayerSim.h"
+#include "tests/support/BackgroundTest.h"
+
+namespace tc::test {
+namespace {
+
+namespace rule = sim::foregroundRule;
+
+class ForegroundRule : public BackgroundTest {
+protected:
+    void SetUp() override {
+        BackgroundTest::SetUp();
+        rule::install();
+        rule::setOn(true);
+        rule::resetCounts();
+    }
+    void TearDown() override { rule::setOn(false); }
+
+    // The user clicks the window.
+    static void comeBackTo(HWND window) {
+        ASSERT_TRUE(rule::userActivates(window));
+        ASSERT_TRUE(pumpUntil([window] { return GetForegroundWindow() == window; }, 5000));
+    }
+    static std::wstring slotMessage(const std::wstring& user = L"ann@example.com") {
+        std::wstring text;
+        return readString(HKEY_CURRENT_USER, slotOf(user), L"Message", text) ? text : L"<missing>";
+    }
+};
+
+TEST_F(ForegroundRule, AnotherProgramGetsNothingAndTheNewestCommandGoesOutWhenTheUserIsBack) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    HWND user = messenger().openConversation(L"bob@example.com");
+    ASSERT_EQ(tick(), Sends({kPlaying}));
+
+    sim::OtherProgram other;
+    ASSERT_TRUE(other.ok());
+    const DWORD clockBefore = clock().now();
+    player.play(2);
+    EXPECT_EQ(tick(), Sends{});
+    player.stop(); // now-playing, then plain: the plain name is the newest
+    EXPECT_EQ(tick(2), Sends{});
+    EXPECT_EQ(rule::counts().total(), 0) << "no front asked for, no keys";
+    EXPECT_EQ(clock().now(), clockBefore) << "nothing waited for";
+    EXPECT_EQ(slotMessage(), kPlaying) << "nothing written";
+    EXPECT_EQ(messenger().instantMessageCalls(), 0);
+    EXPECT_EQ(messenger().hotKeyCount(), 1);
+
+    comeBackTo(user);
+    EXPECT_EQ(tick(), Sends({kPlain}));
+    EXPECT_EQ(tick(2), Sends{}) << "once";
+    EXPECT_EQ(messenger().friendlyName(), L"Ann");
+    EXPECT_EQ(other.keys(), 0);
+}
+
+TEST_F(ForegroundRule, TheMessengersOwnWindowInFrontStillGetsTheHiddenConversationAndTheFrontBack) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    HWND own = frontWindow();
+    EXPECT_EQ(tick(), Sends{}) << "opens the hidden conversation";
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+    EXPECT_EQ(GetForegroundWindow(), own);
+    EXPECT_EQ(rule::counts().total(), 0);
+}
+
+TEST_F(ForegroundRule, AnotherMessengersConversationInFrontGetsNoKey) {
+    sim::OtherProgram other(kConversationClass);
+    ASSERT_TRUE(other.ok());
+    form().changeName();
+    EXPECT_EQ(form().Text3, kConversationClass);
+    EXPECT_EQ(rule::counts().total(), 0);
+    EXPECT_EQ(messenger().hotKeyCount(), 0);
+    EXPECT_TRUE(form().delivery.hasWaiting());
+}
+
+TEST_F(ForegroundRule, AWaitingCommandIsDroppedForAnotherUserAndWhenSwitchedOff) {
+    HWND user = messenger().openConversation(L"bob@example.com");
+    sim::OtherProgram other;
+    ASSERT_TRUE(other.ok());
+
+    form().changeName();
+    messenger().setSigninName(L"carol@example.com");
+    comeBackTo(user);
+    EXPECT_EQ(tick(2), Sends{});
+    EXPECT_EQ(slotMessage(L"carol@example.com"), L"<missing>");
+
+    messenger().setSigninName(L"ann@example.com");
+    comeBackTo(other.window());
+    form().changeName();
+    putSetting(keys::onOff, L"0");
+    tick();
+    putSetting(keys::onOff, L"1");
+    comeBackTo(user);
+    EXPECT_EQ(tick(2), Sends{});
+    EXPECT_EQ(messenger().hotKeyCount(), 0);
+}
+
+} // namespace
+} // namespace tc::test
