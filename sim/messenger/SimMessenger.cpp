@@ -19,6 +19,7 @@ namespace {
 
 constexpr const wchar_t* kWindowClass = L"IMWindowClass";
 constexpr const wchar_t* kDecoyClass = L"SimMessengerDecoy";
+constexpr const wchar_t* kContactListClass = L"SimMessengerContactList";
 constexpr DISPID kOnMyFriendlyNameChange = 1029;
 constexpr DISPID kOnIMWindowCreated = 1041;
 constexpr DISPID kOnIMWindowDestroyed = 1042;
@@ -443,6 +444,14 @@ void onHotKey(HWND window) {
     s.timeline.push_back({GetTickCount(), window, r->contact, text, s.friendlyName});
 }
 
+HWND contactListWindow() {
+    static HWND list = nullptr;
+    if (list && IsWindow(list)) return list;
+    list = CreateWindowExW(0, kContactListClass, L"Messenger", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                           900, 40, 260, 480, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    return list;
+}
+
 HWND decoyWindow() {
     State& s = state();
     if (s.decoy && IsWindow(s.decoy)) return s.decoy;
@@ -498,6 +507,9 @@ void registerWindowClasses() {
     RegisterClassExW(&wc);
     wc.lpfnWndProc = decoyProc;
     wc.lpszClassName = kDecoyClass;
+    RegisterClassExW(&wc);
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = kContactListClass;
     RegisterClassExW(&wc);
     done = true;
 }
@@ -748,6 +760,14 @@ HWND SimMessenger::openConversation(const std::wstring& contact) {
     SetFocus(window);
     fireWindowEvent(kOnIMWindowCreated, object.get());
     return window;
+}
+
+HWND SimMessenger::showContactList() {
+    registerWindowClasses();
+    HWND list = contactListWindow();
+    SetForegroundWindow(list);
+    SetFocus(list);
+    return list;
 }
 
 void SimMessenger::closeConversation(HWND window) {

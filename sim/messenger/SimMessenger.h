@@ -73,6 +73,9 @@ public:
     // Opens a conversation as the user would: shown, in front, with the
     // focus. Fires OnIMWindowCreated to every connected sink.
     HWND openConversation(const std::wstring& contact);
+    // The messenger's main window, its contact list: shown, in front, with
+    // the focus. A window of the messenger's that is no conversation.
+    HWND showContactList();
     // Closes it: fires OnIMWindowDestroyed, then destroys the window.
     void closeConversation(HWND window);
     // Closes every conversation (with events).

@@ -3,7 +3,7 @@
 // title change takes to reach the display name. The product code is linked
 // in and driven on this thread, against the simulated messenger and player.
 //
-//   sim_bench.exe [--rounds N] [--deliveries N] [--changes N] [--first-songs N]
+//   sim_bench.exe [--rounds N] [--deliveries N] [--changes N] [--first-songs N] [--returns N]
 //
 // Prints the figures and their goals; the exit code is 0 unless the set-up
 // failed (the figures are for reading, not a pass/fail test).
@@ -11,6 +11,8 @@
 #include "plugin/StartUp.h"
 #include "player/modTimer.h"
 #include "settings/SettingsStore.h"
+#include "sim/common/ForegroundRule.h"
+#include "sim/common/OtherProgram.h"
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
 #include "sim/programs/bench/CallTimes.h"
@@ -38,6 +40,7 @@ struct Options {
     int worstDeliveries = 20;
     int changes = 10;
     int firstSongs = 5;
+    int returns = 10;
 };
 
 sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
@@ -286,6 +289,73 @@ FirstSongFigures measureFirstSongs(sim::PlayerSim& player, int songs, int& seria
     return f;
 }
 
+struct WaitingFigures {
+    Summary held, whole, toSend;
+    int made = 0, delivered = 0, leaked = 0, fights = 0;
+    bool started = false;
+};
+
+// Another program in front, with Windows' foreground rule on (Wine does not
+// apply it): what a delivery that can only leave its command waiting holds
+// the thread for, and how long after the user comes back to a conversation
+// the waiting command goes out. The user comes back at moments spread over
+// the tick's second.
+WaitingFigures measureWaiting(sim::PlayerSim& player, int returns, int& serial) {
+    namespace rule = sim::foregroundRule;
+    WaitingFigures f;
+    HWND user = messenger().openConversation(L"bob@example.com");
+    pumpFor(100);
+    rule::install();
+    rule::setOn(true);
+    {
+        sim::OtherProgram other;
+        f.started = other.ok();
+        if (f.started) {
+            std::vector<double> held, whole, toSend;
+            rule::resetCounts();
+            for (int i = 0; i < 2 * returns; ++i) whole.push_back(heldMs(i % 2 == 0));
+            // The delivery alone: the command is composed as in every other
+            // case, and only what follows depends on the front.
+            frmSendText& form = background().frmSendText;
+            form.changeName();
+            for (int i = 0; i < 2 * returns; ++i) {
+                const double start = nowMs();
+                form.deliverQuickText();
+                held.push_back(nowMs() - start);
+            }
+            f.fights = rule::counts().total();
+            rule::userActivates(user);
+            pumpFor(1500); // the last of those goes out
+            for (int k = 0; k < returns; ++k) {
+                rule::userActivates(other.window());
+                pumpUntil([&] { return GetForegroundWindow() == other.window(); }, 1000);
+                const size_t before = messenger().sendCount();
+                player.setTitle(std::to_wstring(++serial) + L". Bench - Away " +
+                                std::to_wstring(k) + L" - Winamp");
+                pumpFor(1100 + static_cast<double>((k * 379) % 1000));
+                ++f.made;
+                if (messenger().sendCount() > before) {
+                    ++f.leaked; // went out while the other program was in front
+                    continue;
+                }
+                rule::userActivates(user);
+                const double back = nowMs();
+                if (pumpUntil([&] { return messenger().sendCount() > before; }, 3500)) {
+                    toSend.push_back(nowMs() - back);
+                    ++f.delivered;
+                }
+            }
+            f.held = summarise(held);
+            f.whole = summarise(whole);
+            f.toSend = summarise(toSend);
+        }
+    }
+    rule::setOn(false);
+    messenger().closeConversation(user);
+    pumpFor(50);
+    return f;
+}
+
 const char* verdict(bool ok) { return ok ? "within goal" : "OVER GOAL"; }
 
 void printIdleTick(const IdleTickOptions& options, const IdleTickResult& tick) {
@@ -323,6 +393,7 @@ int main(int argc, char** argv) {
     o.deliveries = intArg(argc, argv, "--deliveries", o.deliveries);
     o.changes = intArg(argc, argv, "--changes", o.changes);
     o.firstSongs = intArg(argc, argv, "--first-songs", o.firstSongs);
+    o.returns = intArg(argc, argv, "--returns", o.returns);
 
     sim::SimMessenger& m = messenger();
     if (FAILED(m.registerClass())) {
@@ -411,6 +482,24 @@ int main(int argc, char** argv) {
                 verdict(firstSongs.fromShown.max <= firstBound + 20),
                 firstSongs.delivered == firstSongs.made ? "" : "  (SOME NOT DELIVERED)");
     std::printf("    (20 ms allowed on top for the timer's own jitter, as above)\n");
+
+    std::printf("\nAnother program in front (Windows' foreground rule on): the command waits\n");
+    std::fflush(stdout);
+    const WaitingFigures waiting = measureWaiting(player, o.returns, serial);
+    if (!waiting.started) {
+        std::printf("  could not start the other program (sim_other.exe)\n");
+    } else {
+        printMs("deliverQuickText finding another program in front", waiting.held);
+        printMs("  with the composing, as above (changeName...)", waiting.whole);
+        std::printf("    (%d calls for the front or keys in all)\n", waiting.fights);
+        std::printf("  MAX held %.3f ms  goal < 1 ms: %s\n", waiting.held.max,
+                    verdict(waiting.held.max < 1.0));
+        printMs("user back in a conversation to the waiting command sent", waiting.toSend);
+        std::printf("    (%d of %d delivered; %d went out while the other program was in front)\n",
+                    waiting.delivered, waiting.made, waiting.leaked);
+        std::printf("  MAX %.2f ms  goal <= one tick + typical delivery = %.2f ms: %s\n",
+                    waiting.toSend.max, bound, verdict(waiting.toSend.max <= bound + 20));
+    }
 
     // The other generation, for comparison: its title is read at the length
     // the window reports, after a bounded wait for that length.

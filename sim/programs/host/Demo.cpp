@@ -1,9 +1,13 @@
 #include "sim/programs/host/Demo.h"
 
+#include "sim/common/ForegroundRule.h"
+#include "sim/common/OtherProgram.h"
 #include "sim/common/Pump.h"
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
 #include "sim/programs/host/Console.h"
+
+#include "ProductIdentity.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,6 +20,7 @@ namespace {
 
 const wchar_t* kSettings = L"Software\\Dorvin's Tunecaster\\Data";
 constexpr DWORD kStepMs = 3000; // a song change takes one tick (the very first two), a stop or pause two
+constexpr DWORD kTickMs = 1000;
 
 void writeSetting(const wchar_t* key, const std::wstring& value) {
     HKEY k = nullptr;
@@ -35,6 +40,12 @@ public:
 
     void pumpFor(DWORD ms) {
         sim::pumpUntil([this] { report(); return false; }, ms);
+    }
+    // Pumps until the add-on has sent something new (reported as usual) or
+    // `ms` have passed; true when it has.
+    bool pumpUntilSent(DWORD ms) {
+        const size_t before = sent_;
+        return sim::pumpUntil([&] { report(); return sent_ > before; }, ms);
     }
 
 private:
@@ -100,6 +111,70 @@ void runPlayer(sim::SimMessenger& m, Watcher& w, sim::PlayerSim& player,
     }
 }
 
+// The user works in another program while the music goes on. Windows then
+// refuses the messenger the front, so the plug-in must not fight for it:
+// its command waits, and goes out once the user is back in a conversation.
+void anotherProgramScene(sim::SimMessenger& m, Watcher& w, const std::wstring& nowPlaying,
+                         const std::wstring& plainName, Verdict& v) {
+    namespace rule = sim::foregroundRule;
+    rule::install();
+    rule::install(GetModuleHandleW(TC_WIDEN(TC_DLL_NAME) L".dll"));
+    rule::setOn(true);
+    line("user", L"opens a conversation with bob@example.com");
+    HWND bob = m.openConversation(L"bob@example.com");
+    sim::PlayerSim p(2);
+    p.open();
+    p.play(2);
+    line("player", L"gen 2 opens, plays 2: " + p.title());
+    w.pumpFor(kStepMs);
+    check(m, nowPlaying, v);
+    {
+        line("user", L"switches to another program, which now has the front; Windows' foreground "
+                     L"rule is on (Wine does not apply it by itself)");
+        sim::OtherProgram other;
+        if (!other.ok()) {
+            line("demo", L"could not start the other program  MISMATCH");
+            ++v.checks;
+            ++v.failures;
+            return;
+        }
+        rule::resetCounts();
+        const size_t sent = m.sendCount();
+        p.play(5);
+        line("player", L"plays 5: " + p.title());
+        w.pumpFor(kStepMs);
+        p.stop();
+        line("player", L"stops: " + p.title());
+        w.pumpFor(kStepMs);
+        const rule::Counts c = rule::counts();
+        line("plug-in", L"another program is in front: the command waits (" +
+                            std::to_wstring(m.sendCount() - sent) + L" texts sent, " +
+                            std::to_wstring(c.total()) + L" calls for the front or keys, " +
+                            std::to_wstring(other.keys()) + L" keys reached the other program)");
+        check(m, nowPlaying, v);
+        line("user", L"comes back to the conversation with bob@example.com");
+        rule::userActivates(bob);
+        const DWORD back = GetTickCount();
+        const bool arrived = w.pumpUntilSent(3 * kTickMs);
+        const DWORD after = GetTickCount() - back;
+        wchar_t seconds[32];
+        swprintf(seconds, 32, L"%.2f", after / 1000.0);
+        line("plug-in", arrived ? L"the waiting command went out " + std::wstring(seconds) +
+                                      L" s after the user came back" +
+                                      (after <= kTickMs + 100 ? L" (within a tick)" : L"")
+                                : L"the waiting command did not go out");
+        check(m, plainName, v);
+        line("user", L"closes the other program and the conversation, and is back in the "
+                     L"messenger's contact list");
+    }
+    rule::setOn(false);
+    p.close();
+    w.pumpFor(kStepMs);
+    m.closeConversation(bob);
+    m.showContactList();
+    w.pumpFor(500);
+}
+
 } // namespace
 
 void printPublished(const PluginInfo& info) {
@@ -158,6 +233,8 @@ int runDemo(const wchar_t* progId) {
 
     Watcher w(m);
     Verdict v;
+    line("user", L"has the messenger's contact list in front, no conversation open");
+    m.showContactList();
     const std::wstring plainName = L"Ann", nowPlaying = L"Ann listening: (!WAT)";
     {
         sim::PlayerSim p(2);
@@ -179,6 +256,7 @@ int runDemo(const wchar_t* progId) {
                    {"exits", [&] { p.close(); }, false}},
                   nowPlaying, plainName, v);
     }
+    anotherProgramScene(m, w, nowPlaying, plainName, v);
     line("user", L"saves the custom-name mode: 'Ann' + 'is listening' while playing, "
                  L"'Ann (quiet)' otherwise");
     writeSetting(L"CurrentName", L"0");
