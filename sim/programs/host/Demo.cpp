@@ -300,6 +300,7 @@ int expectSongChange(const wchar_t* progId) {
         return 2;
     }
     Watcher w(m);
+    m.showContactList(); // the user is in the messenger, not in another program
     sim::PlayerSim p(2);
     p.open();
     p.play(1);
