@@ -99,22 +99,28 @@ void install(HMODULE module) {
     for (const Hooked& h : hooked())
         if (h.module == module) return;
     hooked().push_back({module, {}});
-    Hooked& h = hooked().back();
-    hook(h, "SetForegroundWindow", reinterpret_cast<void*>(&ruledSetForegroundWindow),
-         g_real.setForegroundWindow);
-    hook(h, "BringWindowToTop", reinterpret_cast<void*>(&countedBringWindowToTop),
-         g_real.bringWindowToTop);
-    hook(h, "SetActiveWindow", reinterpret_cast<void*>(&countedSetActiveWindow),
-         g_real.setActiveWindow);
-    hook(h, "SwitchToThisWindow", reinterpret_cast<void*>(&countedSwitchToThisWindow),
-         g_real.switchToThisWindow);
-    hook(h, "AttachThreadInput", reinterpret_cast<void*>(&countedAttachThreadInput),
-         g_real.attachThreadInput);
-    hook(h, "AllowSetForegroundWindow", reinterpret_cast<void*>(&countedAllowSetForegroundWindow),
-         g_real.allowSetForegroundWindow);
-    hook(h, "LockSetForegroundWindow", reinterpret_cast<void*>(&countedLockSetForegroundWindow),
-         g_real.lockSetForegroundWindow);
-    hook(h, "SendInput", reinterpret_cast<void*>(&countedSendInput), g_real.sendInput);
+    const struct {
+        const char* name;
+        void* replacement;
+        void*& real;
+    } entries[] = {
+        {"SetForegroundWindow", reinterpret_cast<void*>(&ruledSetForegroundWindow),
+         g_real.setForegroundWindow},
+        {"BringWindowToTop", reinterpret_cast<void*>(&countedBringWindowToTop),
+         g_real.bringWindowToTop},
+        {"SetActiveWindow", reinterpret_cast<void*>(&countedSetActiveWindow),
+         g_real.setActiveWindow},
+        {"SwitchToThisWindow", reinterpret_cast<void*>(&countedSwitchToThisWindow),
+         g_real.switchToThisWindow},
+        {"AttachThreadInput", reinterpret_cast<void*>(&countedAttachThreadInput),
+         g_real.attachThreadInput},
+        {"AllowSetForegroundWindow", reinterpret_cast<void*>(&countedAllowSetForegroundWindow),
+         g_real.allowSetForegroundWindow},
+        {"LockSetForegroundWindow", reinterpret_cast<void*>(&countedLockSetForegroundWindow),
+         g_real.lockSetForegroundWindow},
+        {"SendInput", reinterpret_cast<void*>(&countedSendInput), g_real.sendInput},
+    };
+    for (const auto& e : entries) hook(hooked().back(), e.name, e.replacement, e.real);
 }
 
 void setOn(bool on) { g_on = on; }
