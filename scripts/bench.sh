@@ -4,7 +4,7 @@
 # holds the host's thread, and the latency from a title change to the
 # display name. Arguments go to the program:
 #
-#   scripts/bench.sh [--rounds N] [--deliveries N] [--changes N] [--first-songs N]
+#   scripts/bench.sh [--rounds N] [--deliveries N] [--changes N] [--first-songs N] [--returns N]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/env.sh"

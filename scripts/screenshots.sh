@@ -8,6 +8,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=env.sh
 source "$here/env.sh"
 out=$TC_ROOT/docs/screenshots
+"$TC_ROOT/scripts/deps.sh" imagemagick
 tc_prepare tc_ui_e2e
 
 # Without a window manager Wine leaves the title bar to nobody: have it draw
