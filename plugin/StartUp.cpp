@@ -33,18 +33,17 @@ void Background::startTimer() {
 void Background::tick() {
     // A delivery may wait on the messenger; should that ever let a timer
     // message through, the nested tick is dropped rather than interleaved.
-    if (inTick_) return;
-    inTick_ = true;
-    struct Leave {
-        bool& flag;
-        ~Leave() { flag = false; }
-    } leave{inTick_};
-    // Nothing may unwind into the message loop that called us (the host's):
-    // a failure ends this tick only, and the next tick starts afresh.
-    try {
-        modTimer.pollWinamp();
-    } catch (...) {
-    }
+    // A tick that ended by a fault in someone else's code does not count as
+    // running any more.
+    tickGuard_.run([&] {
+        // Nothing may unwind into the message loop that called us (the
+        // host's): a failure ends this tick only, and the next tick starts
+        // afresh.
+        try {
+            modTimer.pollWinamp();
+        } catch (...) {
+        }
+    });
 }
 
 HRESULT Background::playerPluginTypeInfo(ITypeInfo** out) {

@@ -5,6 +5,7 @@
 #include "messenger/frmSendText.h"
 #include "platform/Clock.h"
 #include "platform/ComPtr.h"
+#include "platform/NoReentry.h"
 #include "player/modTimer.h"
 
 #include <oaidl.h>
@@ -39,7 +40,7 @@ public:
 
 private:
     Timer timer_;
-    bool inTick_ = false;
+    NoReentry tickGuard_;
     ComPtr<ITypeInfo> typeInfo_;
 };
 

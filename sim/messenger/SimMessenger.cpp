@@ -60,6 +60,7 @@ struct State {
     double failureRate = 0.0;
     std::mt19937 random{1};
     int injected = 0;
+    bool friendlyNameFaults = false;
     DWORD classCookie = 0;
     bool registered = false;
     HWND decoy = nullptr;
@@ -651,6 +652,11 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (!state().signedIn || injectFailure()) return E_FAIL;
+        if (state().friendlyNameFaults) {
+            state().friendlyNameFaults = false;
+            volatile int* volatile nowhere = nullptr;
+            *nowhere = 0;
+        }
         return newBstr(state().friendlyName, out);
     }
     HRESULT STDMETHODCALLTYPE put_MyStatus(long) override { return E_NOTIMPL; }
@@ -852,10 +858,12 @@ void SimMessenger::setFailureRate(double rate, unsigned seed) {
     s.random.seed(seed);
 }
 int SimMessenger::injectedFailures() const { return state().injected; }
+void SimMessenger::faultOnNextFriendlyName() { state().friendlyNameFaults = true; }
 
 void SimMessenger::reset() {
     State& s = state();
     s.failureRate = 0.0;
+    s.friendlyNameFaults = false;
     s.newWindowsRefuse = false;
     closeAll();
     s.timeline.clear();

@@ -128,6 +128,9 @@ public:
     void setFailureRate(double rate, unsigned seed = 1);
     // Calls failed on purpose so far by setFailureRate.
     int injectedFailures() const;
+    // The next read of MyFriendlyName raises an access violation, as a
+    // broken messenger's own code would, instead of answering; once.
+    void faultOnNextFriendlyName();
 
     // Back to a fresh state: every conversation closed (with events),
     // timeline cleared, faults off, default user "Ann" / "ann@example.com",
