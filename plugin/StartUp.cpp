@@ -70,9 +70,20 @@ Background& background() {
 }
 
 HRESULT startUp() {
-    // Called from the class factory: a failure comes back as an error and
-    // never unwinds through COM into the host.
-    static const HRESULT result = comBoundary([] { return background().startUp(); });
+    // Start-up waits on the messenger, in another process, and the thread
+    // handles messages meanwhile: the host may create another object then.
+    // That creation finds start-up under way and leaves it to finish.
+    enum class Stage { NotStarted, Running, Done };
+    static Stage stage = Stage::NotStarted;
+    static HRESULT result = S_OK;
+    if (stage == Stage::Running) return S_OK;
+    if (stage == Stage::NotStarted) {
+        stage = Stage::Running;
+        // Called from the class factory: a failure comes back as an error
+        // and never unwinds through COM into the host.
+        result = comBoundary([] { return background().startUp(); });
+        stage = Stage::Done;
+    }
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/ComPtr.h"
 #include "platform/Handles.h"
 #include "plugin/ClassFactory.h"
+#include "plugin/Server.h"
 #include "plugin/StartUp.h"
 #include "sim/messenger/SimMessenger.h"
 #include "tests/support/Registry.h"
@@ -79,6 +80,29 @@ TEST_F(StartUp, OnceForTheProcessWithOneTimerAndOneEventConnection) {
     EXPECT_EQ(onOff(), L"");
     EXPECT_EQ(background().timerId, timer);
     EXPECT_EQ(messenger().connectedSinks(), 1u);
+}
+
+TEST_F(StartUp, AnObjectCreatedWhileStartUpWaitsOnTheMessengerWorksAndStartsNothing) {
+    ComPtr<_PlayerPlugin> during;
+    HRESULT duringResult = E_FAIL;
+    messenger().duringNextAdvise([&] {
+        duringResult = factory_->CreateInstance(nullptr, IID__PlayerPlugin, during.putVoid());
+    });
+    auto first = create();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(duringResult, S_OK);
+    ASSERT_TRUE(during);
+    expectPublishes(during.get());
+    EXPECT_TRUE(runs(during.get(), L"/xwinampoff"));
+    EXPECT_EQ(onOff(), L"0");
+    EXPECT_EQ(messenger().connectedSinks(), 1u) << "start-up ran once";
+
+    // Both objects go with their last reference: the lock count is back
+    // where it was before them.
+    const long before = server::lockCount();
+    during.reset();
+    first.reset();
+    EXPECT_EQ(server::lockCount(), before - 2);
 }
 
 // The start-up routine itself, on backgrounds of this test's own: no
