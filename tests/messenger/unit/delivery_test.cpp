@@ -114,6 +114,17 @@ TEST_F(Delivery, ConversationInFrontGetsTheKeystrokeAndDebugIsLeftAlone) {
     EXPECT_EQ(GetForegroundWindow(), user);
 }
 
+// With no window active, Wine reports the desktop window in front, as it
+// does after the front was handed back to nobody: that is no other program.
+TEST_F(Delivery, TheDesktopInFrontIsNobodysAndTheNameStillChanges) {
+    SetForegroundWindow(GetDesktopWindow());
+    ASSERT_TRUE(pumpUntil([] { return GetForegroundWindow() == GetDesktopWindow(); }, 5000));
+    deliver(); // opens the hidden conversation and hands the front back
+    deliver();
+    EXPECT_EQ(messenger().friendlyName(), L"Ann listening: (!WAT)");
+    EXPECT_FALSE(form().delivery.hasWaiting());
+}
+
 TEST_F(Delivery, ClassNameInOtherLetterCaseIsNotAConversation) {
     // Window classes of another module may share a name up to letter case.
     HWND front = frontWindow(L"imwindowclass", GetModuleHandleW(L"ole32.dll"));
