@@ -31,7 +31,7 @@ public:
             // A step that fails leaves the background work as far as it got;
             // the object is still handed out and its commands still work.
             server::markBackgroundStarted();
-            startUp();
+            startUpOnce();
             *out = hold.detach();
             return S_OK;
         });

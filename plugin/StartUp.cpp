@@ -1,8 +1,6 @@
 #include "plugin/StartUp.h"
 
-#include "PlayerPlugin_h.h"
 #include "platform/Boundary.h"
-#include "platform/Module.h"
 #include "settings/SettingsStore.h"
 
 namespace tc {
@@ -22,7 +20,7 @@ HRESULT Background::startUp() {
     startTimer();
     // The window list, colIMWindows, is part of frmSendText from its
     // creation; loading the form connects it to the messenger's events.
-    return frmSendText.load();
+    return form.load();
 }
 
 void Background::startTimer() {
@@ -40,26 +38,10 @@ void Background::tick() {
         // host's): a failure ends this tick only, and the next tick starts
         // afresh.
         try {
-            modTimer.pollWinamp();
+            watcher.pollWinamp();
         } catch (...) {
         }
     });
-}
-
-HRESULT Background::playerPluginTypeInfo(ITypeInfo** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!typeInfo_) {
-        const std::wstring path = module::path();
-        if (path.empty()) return E_FAIL;
-        ComPtr<ITypeLib> lib;
-        HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
-        if (FAILED(hr)) return hr;
-        hr = lib->GetTypeInfoOfGuid(IID__PlayerPlugin, typeInfo_.put());
-        if (FAILED(hr)) return hr;
-    }
-    *out = ComPtr<ITypeInfo>(typeInfo_).detach();
-    return S_OK;
 }
 
 Background& background() {
@@ -69,7 +51,7 @@ Background& background() {
     return *process;
 }
 
-HRESULT startUp() {
+HRESULT startUpOnce() {
     // Start-up waits on the messenger, in another process, and the thread
     // handles messages meanwhile: the host may create another object then.
     // That creation finds start-up under way and leaves it to finish.
