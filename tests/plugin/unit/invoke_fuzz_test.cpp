@@ -12,6 +12,7 @@
 #include "platform/ComPtr.h"
 #include "platform/Handles.h"
 #include "plugin/ClassFactory.h"
+#include "plugin/Commands.h"
 #include "plugin/StartUp.h"
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
@@ -340,7 +341,7 @@ TEST_F(InvokeFuzz, GeneratedCallsFailAsInvokeDefinesAndNothingSuffers) {
     EXPECT_EQ(result.get()->vt, VT_BOOL);
     EXPECT_EQ(result.get()->boolVal, VARIANT_TRUE);
     EXPECT_EQ(name.str(), L"Tunecaster");
-    EXPECT_EQ(commands, 4);
+    EXPECT_EQ(commands, kCommandCount);
     EXPECT_EQ(tags, 0);
 
     // Nothing the user stored changed.

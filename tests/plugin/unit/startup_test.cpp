@@ -7,6 +7,7 @@
 #include "platform/ComPtr.h"
 #include "platform/Handles.h"
 #include "plugin/ClassFactory.h"
+#include "plugin/Commands.h"
 #include "plugin/Server.h"
 #include "plugin/StartUp.h"
 #include "sim/messenger/SimMessenger.h"
@@ -38,7 +39,7 @@ void expectPublishes(_PlayerPlugin* p) {
     VARIANT_BOOL ok = VARIANT_FALSE;
     EXPECT_EQ(p->GetPublishInfo(name.put(), &commands, &tags, &ok), S_OK);
     EXPECT_EQ(ok, VARIANT_TRUE);
-    EXPECT_EQ(commands, 4);
+    EXPECT_EQ(commands, kCommandCount);
 }
 
 class StartUp : public ::testing::Test {
