@@ -86,7 +86,7 @@ void keyValueFromData(DWORD type, const BYTE* data, DWORD size, std::wstring& va
 bool GetKeyValue(HKEY root, const std::wstring& keyName, const std::wstring& valueName,
                  std::wstring& value) {
     reg::RawValue read;
-    if (!reg::getBounded(root, keyName, valueName, kValueBufferBytes, read)) {
+    if (reg::getBounded(root, keyName, valueName, kValueBufferBytes, read) != ERROR_SUCCESS) {
         value.clear();
         return false;
     }

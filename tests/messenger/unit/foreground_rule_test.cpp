@@ -23,13 +23,16 @@ protected:
     void TearDown() override { rule::setOn(false); }
 
     // The user clicks the window.
-    static void comeBackTo(HWND window) {
+    static void comeBackTo(HWND window, int line = __builtin_LINE()) {
+        SCOPED_TRACE(line);
         ASSERT_TRUE(rule::userActivates(window));
         ASSERT_TRUE(pumpUntil([window] { return GetForegroundWindow() == window; }, 5000));
     }
     static std::wstring slotMessage(const std::wstring& user = L"ann@example.com") {
         std::wstring text;
-        return readString(HKEY_CURRENT_USER, slotOf(user), L"Message", text) ? text : L"<missing>";
+        return (reg::getString(HKEY_CURRENT_USER, slotOf(user), L"Message", text) == ERROR_SUCCESS)
+                   ? text
+                   : L"<missing>";
     }
 };
 

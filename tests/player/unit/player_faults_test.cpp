@@ -90,17 +90,21 @@ protected:
         BackgroundTest::SetUp();
         if (HasFatalFailure()) return;
         messenger().openConversation(L"bob@example.com"); // the user's, in front
-        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, quickText01_, L"Message", L"brb"));
-        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, preferences_, L"Theme", L"dark"));
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, quickText01_, L"Message", L"brb"));
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, preferences_, L"Theme", L"dark"));
         settings_ = allValues(kSettingsPath);
     }
 
     void TearDown() override {
         EXPECT_TRUE(allValues(kSettingsPath) == settings_) << "the plug-in's settings changed";
         std::wstring brb, dark;
-        EXPECT_TRUE(readString(HKEY_CURRENT_USER, quickText01_, L"Message", brb) && brb == L"brb")
+        EXPECT_TRUE(
+            (reg::getString(HKEY_CURRENT_USER, quickText01_, L"Message", brb) == ERROR_SUCCESS) &&
+            brb == L"brb")
             << "the add-on's quick text 01 changed";
-        EXPECT_TRUE(readString(HKEY_CURRENT_USER, preferences_, L"Theme", dark) && dark == L"dark")
+        EXPECT_TRUE(
+            (reg::getString(HKEY_CURRENT_USER, preferences_, L"Theme", dark) == ERROR_SUCCESS) &&
+            dark == L"dark")
             << "the add-on's preferences changed";
     }
 

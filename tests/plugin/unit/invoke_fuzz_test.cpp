@@ -230,8 +230,8 @@ protected:
         ASSERT_EQ(writeSetting(keys::CurrentName, L"1"), S_OK);
         ASSERT_EQ(writeSetting(keys::CustomName, L"0"), S_OK);
         ASSERT_EQ(writeSetting(keys::CurrentTag, L"listening:"), S_OK);
-        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, preferences_, L"Theme", L"dark"));
-        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, quickText01_, L"Message", L"brb"));
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, preferences_, L"Theme", L"dark"));
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, quickText01_, L"Message", L"brb"));
         messenger().reset();
         ASSERT_EQ(messenger().registerClass(), S_OK);
         messenger().openConversation(L"bob@example.com"); // the user's, in front
@@ -347,8 +347,12 @@ TEST_F(InvokeFuzz, GeneratedCallsFailAsInvokeDefinesAndNothingSuffers) {
     // Nothing the user stored changed.
     EXPECT_TRUE(allValues(kSettingsPath) == settings_) << "the plug-in's settings changed";
     std::wstring theme, brb;
-    EXPECT_TRUE(readString(HKEY_CURRENT_USER, preferences_, L"Theme", theme) && theme == L"dark");
-    EXPECT_TRUE(readString(HKEY_CURRENT_USER, quickText01_, L"Message", brb) && brb == L"brb");
+    EXPECT_TRUE(
+        (reg::getString(HKEY_CURRENT_USER, preferences_, L"Theme", theme) == ERROR_SUCCESS) &&
+        theme == L"dark");
+    EXPECT_TRUE(
+        (reg::getString(HKEY_CURRENT_USER, quickText01_, L"Message", brb) == ERROR_SUCCESS) &&
+        brb == L"brb");
 
     // Nor did the background work: the next song still counts.
     sim::PlayerSim player(2);

@@ -22,7 +22,8 @@ sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
 
 std::optional<std::wstring> onOff() {
     std::wstring v;
-    if (!readString(HKEY_CURRENT_USER, kSettingsPath, keys::onOff, v)) return std::nullopt;
+    if (reg::getString(HKEY_CURRENT_USER, kSettingsPath, keys::onOff, v) != ERROR_SUCCESS)
+        return std::nullopt;
     return v;
 }
 
@@ -136,7 +137,7 @@ TEST_F(StartUp, WhenTheSwitchCannotBeWrittenTheObjectStillWorksButNothingRuns) {
                               REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &app, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(app);
-    ASSERT_FALSE(writeString(HKEY_CURRENT_USER, kSettingsPath, L"probe", L"x"))
+    ASSERT_FALSE(modReg::WriteRegString(HKEY_CURRENT_USER, kSettingsPath, L"probe", L"x"))
         << "the registry should refuse a lasting key under a volatile one";
 
     auto plugin = create();

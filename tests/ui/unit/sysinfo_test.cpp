@@ -78,7 +78,8 @@ TEST_F(GetKeyValueTest, AKeyTheUserMayOnlyReadIsRead) {
     struct Restore {
         ~Restore() { setKeyRights(HKEY_CURRENT_USER, kTestKey, kFullAccess); }
     } restore;
-    if (reg::open(HKEY_CURRENT_USER, kTestKey, KEY_ALL_ACCESS))
+    RegKey all;
+    if (reg::open(HKEY_CURRENT_USER, kTestKey, KEY_ALL_ACCESS, all) == ERROR_SUCCESS)
         GTEST_SKIP() << "this system does not enforce the key's access rights";
 
     std::wstring value;
@@ -98,8 +99,7 @@ protected:
 
     static void setMachineString(const wchar_t* key, const wchar_t* name,
                                  const std::wstring& value) {
-        RegKey k = reg::create(HKEY_LOCAL_MACHINE, key, KEY_SET_VALUE);
-        ASSERT_EQ(reg::setString(k.get(), name, value), ERROR_SUCCESS);
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_LOCAL_MACHINE, key, name, value));
     }
 
     // Starts the tool over a window of this test while another thread answers
