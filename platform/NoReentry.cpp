@@ -2,6 +2,13 @@
 
 #include <windows.h>
 
+// A chain of frames on the stack is how 32-bit x86 finds its exception
+// handlers; other processors find them in tables, and this would need
+// another way.
+#if !defined(__i386__)
+#error "NoReentry keeps a 32-bit x86 exception frame"
+#endif
+
 namespace tc {
 namespace {
 
