@@ -22,11 +22,17 @@ protected:
     }
     void TearDown() override { rule::setOn(false); }
 
-    // The user clicks the window.
+    // The user clicks the window, and again should it not stay in front:
+    // Wine may still be passing the X focus between the two processes, and
+    // a late focus event of the other program's takes the front back.
     static void comeBackTo(HWND window, int line = __builtin_LINE()) {
         SCOPED_TRACE(line);
-        ASSERT_TRUE(rule::userActivates(window));
-        ASSERT_TRUE(pumpUntil([window] { return GetForegroundWindow() == window; }, 5000));
+        const auto inFront = [window] { return GetForegroundWindow() == window; };
+        for (int click = 0; click < 3; ++click) {
+            ASSERT_TRUE(rule::userActivates(window));
+            if (pumpUntil(inFront, 2000) && !pumpUntil([&] { return !inFront(); }, 100)) return;
+        }
+        FAIL() << "the window does not stay in front";
     }
     static std::wstring slotMessage(const std::wstring& user = L"ann@example.com") {
         std::wstring text;
