@@ -22,7 +22,6 @@ public:
     bool run(F&& body) {
         return runRaw(&callBody<F>, &body);
     }
-    bool busy() const { return busy_; }
 
 private:
     template <class F>

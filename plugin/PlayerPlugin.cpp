@@ -25,7 +25,7 @@ HRESULT assignBstr(BSTR* slot, const std::wstring& text) {
 // resource at the first need and kept until the process ends: released in
 // a static destructor, it would go after OLE.
 HRESULT playerPluginTypeInfo(ITypeInfo** out) {
-    static ITypeInfo* cached = nullptr;
+    static ComPtr<ITypeInfo>& cached = *new ComPtr<ITypeInfo>();
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!cached) {
@@ -34,11 +34,10 @@ HRESULT playerPluginTypeInfo(ITypeInfo** out) {
         ComPtr<ITypeLib> lib;
         HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
         if (FAILED(hr)) return hr;
-        hr = lib->GetTypeInfoOfGuid(IID__PlayerPlugin, &cached);
+        hr = lib->GetTypeInfoOfGuid(IID__PlayerPlugin, cached.put());
         if (FAILED(hr)) return hr;
     }
-    cached->AddRef();
-    *out = cached;
+    *out = ComPtr<ITypeInfo>(cached).detach();
     return S_OK;
 }
 
