@@ -49,7 +49,11 @@ tc_cleanup() {
     for prefix in "${TC_STARTED_SERVERS[@]}"; do
         WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
     done
-    for pid in "${TC_STARTED_XVFB[@]}"; do kill "$pid" 2>/dev/null || true; done
+    # Waited for, so that no ended server is left behind as a zombie.
+    for pid in "${TC_STARTED_XVFB[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
 }
 
 # Starts a private Xvfb, which tc_cleanup ends, and sets TC_XVFB_DISPLAY to
