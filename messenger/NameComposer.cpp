@@ -62,4 +62,14 @@ bool composePlain(const Sources& in, std::wstring& staged) {
     return composed;
 }
 
+bool isNowPlayingName(const Sources& in, const std::wstring& friendlyName) {
+    Sources present = in;
+    present.friendlyName = [&friendlyName](std::wstring& name) {
+        name = friendlyName;
+        return true;
+    };
+    std::wstring command;
+    return composeNowPlaying(present, command) && command == kNameCommand + friendlyName;
+}
+
 } // namespace tc::composer

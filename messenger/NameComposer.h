@@ -36,4 +36,8 @@ struct Sources {
 bool composeNowPlaying(const Sources& in, std::wstring& staged);
 bool composePlain(const Sources& in, std::wstring& staged);
 
+// Whether `friendlyName` is exactly the name composeNowPlaying would set now
+// if it were the present friendly name: "/name " + it is that command.
+bool isNowPlayingName(const Sources& in, const std::wstring& friendlyName);
+
 } // namespace tc::composer

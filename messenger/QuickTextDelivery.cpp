@@ -91,7 +91,9 @@ QuickTextDelivery::Front QuickTextDelivery::lookAtTheFront() {
     Front f;
     f.window = GetForegroundWindow();
     foregroundClass_ = win::className(f.window, kClassNameLimit);
-    if (!f.window) f.kind = Front::Ours; // nobody's: the system lets us take it
+    // Nobody's, and the system lets us take it: no window, or the desktop
+    // window, which Wine reports in front while no window is active.
+    if (!f.window || f.window == GetDesktopWindow()) f.kind = Front::Ours;
     else if (!win::ownedByThisProcess(f.window)) f.kind = Front::AnotherProgram;
     else if (foregroundClass_ == kConversationClass) f.kind = Front::OurConversation;
     else f.kind = Front::Ours;

@@ -88,6 +88,13 @@ void frmSendText::changeNameBack() {
     if (composed) step([&] { deliverQuickText(); });
 }
 
+std::optional<bool> frmSendText::nameShowsNowPlaying() {
+    const composer::Sources in = composerSources();
+    std::wstring name;
+    if (!in.friendlyName(name)) return std::nullopt;
+    return composer::isNowPlayingName(in, name);
+}
+
 void frmSendText::deliverQuickText() { delivery.send(Text2); }
 
 void frmSendText::oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) {

@@ -11,6 +11,7 @@
 #include "platform/ComPtr.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tc {
@@ -33,6 +34,9 @@ public:
     // and all three always succeed towards their caller.
     void changeName();
     void changeNameBack();
+    // Whether the display name is the one changeName would set now; nothing
+    // when the friendly name cannot be read.
+    std::optional<bool> nameShowsNowPlaying();
     // Hands the staged command to the delivery.
     void deliverQuickText();
 

@@ -8,19 +8,13 @@ namespace {
 bool usable(const std::wstring& path) { return path.find(L'\0') == std::wstring::npos; }
 } // namespace
 
-RegKey create(HKEY root, const std::wstring& path, REGSAM access) {
-    RegKey key;
-    if (!usable(path)) return key;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS)
-        return RegKey();
-    return key;
-}
-
-RegKey open(HKEY root, const std::wstring& path, REGSAM access) {
-    RegKey key;
-    open(root, path, access, key);
-    return key;
+LSTATUS create(HKEY root, const std::wstring& path, REGSAM access, RegKey& out) {
+    out = RegKey();
+    if (!usable(path)) return ERROR_INVALID_PARAMETER;
+    const LSTATUS rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                       access, nullptr, out.put(), nullptr);
+    if (rc != ERROR_SUCCESS) out = RegKey();
+    return rc;
 }
 
 LSTATUS open(HKEY root, const std::wstring& path, REGSAM access, RegKey& out) {
@@ -79,23 +73,26 @@ LSTATUS removeValue(HKEY key, const std::wstring& name) {
     return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
 }
 
-std::vector<std::wstring> subkeyNames(HKEY key) {
-    std::vector<std::wstring> names;
-    if (!key) return names;
+LSTATUS subkeyNames(HKEY key, std::vector<std::wstring>& out) {
+    out.clear();
+    if (!key) return ERROR_INVALID_HANDLE;
     wchar_t name[256]; // the longest key name the registry allows, and its NUL
     for (DWORD i = 0;; ++i) {
         DWORD length = 256;
-        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, length);
+        const LSTATUS rc = RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+        if (rc != ERROR_SUCCESS) {
+            out.clear();
+            return rc;
+        }
+        out.emplace_back(name, length);
     }
-    return names;
 }
 
-bool getString(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& out) {
+LSTATUS getString(HKEY root, const std::wstring& path, const std::wstring& name,
+                  std::wstring& out) {
     out.clear();
-    if (!usable(path)) return false;
+    if (!usable(path)) return ERROR_INVALID_PARAMETER;
     // Settings are short and read once a second: one call into a buffer on
     // the stack, and only a longer value costs a second one. Unexpanded, a
     // REG_EXPAND_SZ is not a REG_SZ and is refused like any other type.
@@ -109,40 +106,43 @@ bool getString(HKEY root, const std::wstring& path, const std::wstring& name, st
         std::wstring big(size / sizeof(wchar_t) + 1, L'\0');
         size = static_cast<DWORD>(big.size() * sizeof(wchar_t));
         rc = RegGetValueW(root, path.c_str(), name.c_str(), kOnlyText, nullptr, &big[0], &size);
-        if (rc != ERROR_SUCCESS) return false;
+        if (rc != ERROR_SUCCESS) return rc;
         big.resize(size / sizeof(wchar_t));
         out = std::move(big);
     } else {
-        return false;
+        return rc;
     }
     if (!out.empty() && out.back() == L'\0') out.pop_back();
-    return true;
+    return ERROR_SUCCESS;
 }
 
-bool getDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD& out) {
+LSTATUS getDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD& out) {
     out = 0;
-    if (!usable(path)) return false;
+    if (!usable(path)) return ERROR_INVALID_PARAMETER;
     DWORD value = 0, size = sizeof value;
-    if (RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-            ERROR_SUCCESS ||
-        size != sizeof value)
-        return false;
+    const LSTATUS rc =
+        RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size);
+    if (rc != ERROR_SUCCESS) return rc;
+    if (size != sizeof value) return ERROR_INVALID_DATA;
     out = value;
-    return true;
+    return ERROR_SUCCESS;
 }
 
-bool getBounded(HKEY root, const std::wstring& path, const std::wstring& name, DWORD maxBytes,
-                RawValue& out) {
+LSTATUS getBounded(HKEY root, const std::wstring& path, const std::wstring& name, DWORD maxBytes,
+                   RawValue& out) {
     out = RawValue();
-    if (!usable(path)) return false;
+    if (!usable(path)) return ERROR_INVALID_PARAMETER;
     std::vector<BYTE> buffer(maxBytes);
     DWORD size = maxBytes;
-    if (RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &out.type,
-                     buffer.data(), &size) != ERROR_SUCCESS)
-        return false;
+    const LSTATUS rc = RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND,
+                                    &out.type, buffer.data(), &size);
+    if (rc != ERROR_SUCCESS) {
+        out = RawValue();
+        return rc;
+    }
     buffer.resize(size);
     out.bytes = std::move(buffer);
-    return true;
+    return ERROR_SUCCESS;
 }
 
 } // namespace tc::reg

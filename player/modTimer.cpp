@@ -52,8 +52,25 @@ void modTimer::pollWinamp() {
         frmSendText_.delivery.dropWaiting();
         return;
     }
+    if (!leftNameSettled_) restoreNameLeftPlaying();
     readAndRestore();
     frmSendText_.delivery.sendWaiting();
+}
+
+// A now-playing name outlives the process that set it (the messenger closed
+// while a song played), and with no player to stop nothing would ever take
+// it back. Only a name exactly as we would compose it now is ours to take
+// back; a player running at start takes its usual road instead.
+void modTimer::restoreNameLeftPlaying() {
+    if (playerWindowFound(win::findTopWindow(kWinamp3Class)) ||
+        playerWindowFound(win::findTopWindow(kWinamp2Class))) {
+        leftNameSettled_ = true;
+        return;
+    }
+    const std::optional<bool> ours = frmSendText_.nameShowsNowPlaying();
+    if (!ours) return; // not readable yet: look again at the next tick
+    leftNameSettled_ = true;
+    if (*ours) frmSendText_.changeNameBack();
 }
 
 void modTimer::readAndRestore() {

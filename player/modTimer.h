@@ -38,6 +38,10 @@ public:
 
 private:
     void readAndRestore();
+    void restoreNameLeftPlaying();
+
+    // Whether the name left from before this process has been looked at.
+    bool leftNameSettled_ = false;
 
     frmSendText& frmSendText_;
 };

@@ -1,5 +1,7 @@
 #include "plugin/ClassFactory.h"
 
+#include "PlayerPlugin_h.h"
+
 #include "platform/Boundary.h"
 #include "platform/ComObject.h"
 #include "plugin/StartUp.h"
@@ -20,12 +22,17 @@ public:
             if (!out) return E_POINTER;
             *out = nullptr;
             if (outer) return CLASS_E_NOAGGREGATION;
-            HRESULT hr = PlayerPlugin::create(iid, out);
+            // Handed out only once nothing can fail any more: a failure
+            // reported with an object in *out would leak it.
+            void* object = nullptr;
+            HRESULT hr = PlayerPlugin::create(iid, &object);
             if (FAILED(hr)) return hr;
+            ComPtr<IUnknown> hold = ComPtr<IUnknown>::attach(static_cast<IUnknown*>(object));
             // A step that fails leaves the background work as far as it got;
             // the object is still handed out and its commands still work.
             server::markBackgroundStarted();
-            startUp();
+            startUpOnce();
+            *out = hold.detach();
             return S_OK;
         });
     }
@@ -48,6 +55,14 @@ PlayerPluginFactory& factory() {
 } // namespace
 
 HRESULT getPlayerPluginFactory(REFIID iid, void** out) { return factory().QueryInterface(iid, out); }
+
+HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (clsid != CLSID_PlayerPlugin) return CLASS_E_CLASSNOTAVAILABLE;
+    // The first call makes the class object.
+    return comBoundary([&] { return getPlayerPluginFactory(iid, out); });
+}
 
 bool canUnloadNow() { return !server::backgroundStarted() && server::lockCount() == 0; }
 

@@ -27,9 +27,11 @@ constexpr CommandInfo kCommands[] = {
     {L"Off", L"xwinampoff", off},
 };
 
+static_assert(std::size(kCommands) == kCommandCount, "the published count is the table's size");
+
 } // namespace
 
-long commandCount() { return static_cast<long>(std::size(kCommands)); }
+long commandCount() { return kCommandCount; }
 
 const CommandInfo* commandAt(long index) {
     if (index < 1 || index > commandCount()) return nullptr;

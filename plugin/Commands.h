@@ -8,6 +8,8 @@
 namespace tc {
 
 inline constexpr long kTagCount = 0;
+// How many commands the table below publishes.
+inline constexpr long kCommandCount = 4;
 
 struct CommandOutcome {
     HRESULT hr = S_OK;

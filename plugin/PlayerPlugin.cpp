@@ -21,6 +21,26 @@ HRESULT assignBstr(BSTR* slot, const std::wstring& text) {
     return S_OK;
 }
 
+// The type information of _PlayerPlugin, loaded from the module's TYPELIB
+// resource at the first need and kept until the process ends: released in
+// a static destructor, it would go after OLE.
+HRESULT playerPluginTypeInfo(ITypeInfo** out) {
+    static ComPtr<ITypeInfo>& cached = *new ComPtr<ITypeInfo>();
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!cached) {
+        const std::wstring path = module::path();
+        if (path.empty()) return E_FAIL;
+        ComPtr<ITypeLib> lib;
+        HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
+        if (FAILED(hr)) return hr;
+        hr = lib->GetTypeInfoOfGuid(IID__PlayerPlugin, cached.put());
+        if (FAILED(hr)) return hr;
+    }
+    *out = ComPtr<ITypeInfo>(cached).detach();
+    return S_OK;
+}
+
 } // namespace
 
 HRESULT PlayerPlugin::create(REFIID iid, void** out) {
@@ -44,7 +64,7 @@ STDMETHODIMP PlayerPlugin::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
         if (!info) return E_POINTER;
         *info = nullptr;
         if (index != 0) return DISP_E_BADINDEX;
-        return background().playerPluginTypeInfo(info);
+        return playerPluginTypeInfo(info);
     });
 }
 
@@ -54,7 +74,7 @@ STDMETHODIMP PlayerPlugin::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count
         if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (!names || !ids) return E_POINTER;
         ComPtr<ITypeInfo> info;
-        HRESULT hr = background().playerPluginTypeInfo(info.put());
+        HRESULT hr = playerPluginTypeInfo(info.put());
         if (FAILED(hr)) return hr;
         return info->GetIDsOfNames(names, count, ids);
     });
@@ -72,7 +92,7 @@ STDMETHODIMP PlayerPlugin::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPP
             params->cNamedArgs > params->cArgs)
             return E_INVALIDARG;
         ComPtr<ITypeInfo> info;
-        HRESULT hr = background().playerPluginTypeInfo(info.put());
+        HRESULT hr = playerPluginTypeInfo(info.put());
         if (FAILED(hr)) return hr;
         return info->Invoke(static_cast<_PlayerPlugin*>(this), id, flags, params, result, excep,
                             argErr);

@@ -136,8 +136,8 @@ private:
 
     void rollBack() noexcept {
         for (auto v = values_.rbegin(); v != values_.rend(); ++v) {
-            RegKey key = reg::open(root_, v->path, KEY_SET_VALUE);
-            if (!key) continue;
+            RegKey key;
+            if (reg::open(root_, v->path, KEY_SET_VALUE, key) != ERROR_SUCCESS) continue;
             if (v->existed) reg::setValue(key.get(), v->name, v->old);
             else reg::removeValue(key.get(), v->name);
         }
@@ -163,16 +163,19 @@ HRESULT registerIn(HKEY root) {
     }
     undo.arm();
     for (const Entry& e : table) {
-        RegKey key = reg::create(root, e.path, KEY_SET_VALUE);
-        if (!key || reg::setString(key.get(), e.name, e.value) != ERROR_SUCCESS) return SELFREG_E_CLASS;
+        RegKey key;
+        if (reg::create(root, e.path, KEY_SET_VALUE, key) != ERROR_SUCCESS ||
+            reg::setString(key.get(), e.name, e.value) != ERROR_SUCCESS)
+            return SELFREG_E_CLASS;
     }
     undo.keep();
     return S_OK;
 }
 
 HRESULT unregisterIn(HKEY root) {
-    RegKey classes = reg::open(root, kClasses, KEY_ALL_ACCESS);
-    if (!classes) return S_OK; // nothing of ours can be there
+    RegKey classes;
+    if (reg::open(root, kClasses, KEY_ALL_ACCESS, classes) != ERROR_SUCCESS)
+        return S_OK; // nothing of ours can be there
     HRESULT result = S_OK;
     for (const std::wstring& tree : ownedTrees()) {
         LSTATUS rc = RegDeleteTreeW(classes.get(), tree.c_str());

@@ -1,8 +1,6 @@
 #include "plugin/StartUp.h"
 
-#include "PlayerPlugin_h.h"
 #include "platform/Boundary.h"
-#include "platform/Module.h"
 #include "settings/SettingsStore.h"
 
 namespace tc {
@@ -22,7 +20,7 @@ HRESULT Background::startUp() {
     startTimer();
     // The window list, colIMWindows, is part of frmSendText from its
     // creation; loading the form connects it to the messenger's events.
-    return frmSendText.load();
+    return form.load();
 }
 
 void Background::startTimer() {
@@ -33,34 +31,17 @@ void Background::startTimer() {
 void Background::tick() {
     // A delivery may wait on the messenger; should that ever let a timer
     // message through, the nested tick is dropped rather than interleaved.
-    if (inTick_) return;
-    inTick_ = true;
-    struct Leave {
-        bool& flag;
-        ~Leave() { flag = false; }
-    } leave{inTick_};
-    // Nothing may unwind into the message loop that called us (the host's):
-    // a failure ends this tick only, and the next tick starts afresh.
-    try {
-        modTimer.pollWinamp();
-    } catch (...) {
-    }
-}
-
-HRESULT Background::playerPluginTypeInfo(ITypeInfo** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!typeInfo_) {
-        const std::wstring path = module::path();
-        if (path.empty()) return E_FAIL;
-        ComPtr<ITypeLib> lib;
-        HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
-        if (FAILED(hr)) return hr;
-        hr = lib->GetTypeInfoOfGuid(IID__PlayerPlugin, typeInfo_.put());
-        if (FAILED(hr)) return hr;
-    }
-    *out = ComPtr<ITypeInfo>(typeInfo_).detach();
-    return S_OK;
+    // A tick that ended by a fault in someone else's code does not count as
+    // running any more.
+    tickGuard_.run([&] {
+        // Nothing may unwind into the message loop that called us (the
+        // host's): a failure ends this tick only, and the next tick starts
+        // afresh.
+        try {
+            watcher.pollWinamp();
+        } catch (...) {
+        }
+    });
 }
 
 Background& background() {
@@ -70,10 +51,21 @@ Background& background() {
     return *process;
 }
 
-HRESULT startUp() {
-    // Called from the class factory: a failure comes back as an error and
-    // never unwinds through COM into the host.
-    static const HRESULT result = comBoundary([] { return background().startUp(); });
+HRESULT startUpOnce() {
+    // Start-up waits on the messenger, in another process, and the thread
+    // handles messages meanwhile: the host may create another object then.
+    // That creation finds start-up under way and leaves it to finish.
+    enum class Stage { NotStarted, Running, Done };
+    static Stage stage = Stage::NotStarted;
+    static HRESULT result = S_OK;
+    if (stage == Stage::Running) return S_OK;
+    if (stage == Stage::NotStarted) {
+        stage = Stage::Running;
+        // Called from the class factory: a failure comes back as an error
+        // and never unwinds through COM into the host.
+        result = comBoundary([] { return background().startUp(); });
+        stage = Stage::Done;
+    }
     return result;
 }
 

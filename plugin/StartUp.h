@@ -4,10 +4,8 @@
 // it down (the DLL pins itself once it runs).
 #include "messenger/frmSendText.h"
 #include "platform/Clock.h"
-#include "platform/ComPtr.h"
+#include "platform/NoReentry.h"
 #include "player/modTimer.h"
-
-#include <oaidl.h>
 
 namespace tc {
 
@@ -16,7 +14,7 @@ public:
     // Whether startTimer makes the system's one-second thread timer. Tests
     // leave it out and call tick() themselves.
     enum class Timer { System, Manual };
-    Background(Clock& clock, Timer timer) : frmSendText{clock}, timer_(timer) {}
+    Background(Clock& clock, Timer timer) : form{clock}, timer_(timer) {}
     Background(const Background&) = delete;
     Background& operator=(const Background&) = delete;
 
@@ -29,18 +27,13 @@ public:
     // once, and nothing unwinds into the message loop that called it.
     void tick();
 
-    // The type information of _PlayerPlugin, loaded once from the module's
-    // TYPELIB resource.
-    HRESULT playerPluginTypeInfo(ITypeInfo** out);
-
     UINT_PTR timerId = 0;
-    ::tc::frmSendText frmSendText;
-    ::tc::modTimer modTimer{frmSendText};
+    frmSendText form;
+    modTimer watcher{form};
 
 private:
     Timer timer_;
-    bool inTick_ = false;
-    ComPtr<ITypeInfo> typeInfo_;
+    NoReentry tickGuard_;
 };
 
 // The process's background work, made on first use and never destroyed.
@@ -48,6 +41,6 @@ Background& background();
 
 // Runs the start-up routine of the process's background work, once; later
 // calls return what the first one did.
-HRESULT startUp();
+HRESULT startUpOnce();
 
 } // namespace tc

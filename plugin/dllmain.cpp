@@ -23,10 +23,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (clsid != CLSID_PlayerPlugin) return CLASS_E_CLASSNOTAVAILABLE;
-    return tc::getPlayerPluginFactory(iid, out);
+    return tc::getClassObject(clsid, iid, out);
 }
 
 STDAPI DllCanUnloadNow() { return tc::canUnloadNow() ? S_OK : S_FALSE; }

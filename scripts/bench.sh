@@ -7,7 +7,7 @@
 #   scripts/bench.sh [--rounds N] [--deliveries N] [--changes N] [--first-songs N] [--returns N]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/env.sh"
+source "$here/slots.sh"
 tc_prepare sim_bench
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$TC_BUILD_DIR/CMakeCache.txt")
 echo "Build type: ${build_type:-Debug (the default)}"

@@ -4,7 +4,7 @@
 # player plays, pauses, stops and exits, and the display name follows.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/env.sh"
+source "$here/slots.sh"
 tc_prepare
 dll=$(tc_winpath "$TC_BUILD_DIR/bin/tunecaster.dll")
 echo "Registering $dll for the current user (regsvr32 /n /i:user)..."

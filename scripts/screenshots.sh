@@ -5,8 +5,8 @@
 #   scripts/screenshots.sh
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=env.sh
-source "$here/env.sh"
+# shellcheck source=slots.sh
+source "$here/slots.sh"
 out=$TC_ROOT/docs/screenshots
 "$TC_ROOT/scripts/deps.sh" imagemagick
 tc_prepare tc_ui_e2e
@@ -34,7 +34,8 @@ wine reg add "$wine_x11" /v Decorated /d N /f >/dev/null 2>&1
 wine reg add "$wine_x11" /v Managed /d N /f >/dev/null 2>&1
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"; restore_wine; tc_cleanup' EXIT
+tc_at_exit 'rm -rf "$work"'
+tc_at_exit restore_wine
 TC_SCREENSHOT_DIR=$(tc_winpath "$work") \
     wine "$TC_BUILD_DIR/bin/tc_ui_e2e.exe" --gtest_also_run_disabled_tests \
     --gtest_filter='DISABLED_Screenshots.*'

@@ -11,6 +11,6 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 minutes=${1:-2}
-source "$here/env.sh"
+source "$here/slots.sh"
 tc_prepare sim_soak
 wine "$TC_BUILD_DIR/bin/sim_soak.exe" --minutes "$minutes"

@@ -5,8 +5,8 @@
 # when asked for, e.g. scripts/test.sh -L long.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=env.sh
-source "$here/env.sh"
+# shellcheck source=slots.sh
+source "$here/slots.sh"
 tc_prepare
 tc_slot_displays
 tc_slot_prefixes

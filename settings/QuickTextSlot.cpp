@@ -43,8 +43,10 @@ bool restore(const std::wstring& slot, HKEY copy) {
         reg::RawValue value;
         const LSTATUS read = reg::getValue(copy, name, value);
         if (read == ERROR_SUCCESS) {
-            RegKey slotKey = reg::create(HKEY_CURRENT_USER, slot, KEY_SET_VALUE);
-            if (reg::setValue(slotKey.get(), name, value) != ERROR_SUCCESS) return false;
+            RegKey slotKey;
+            if (reg::create(HKEY_CURRENT_USER, slot, KEY_SET_VALUE, slotKey) != ERROR_SUCCESS ||
+                reg::setValue(slotKey.get(), name, value) != ERROR_SUCCESS)
+                return false;
         } else if (read == ERROR_FILE_NOT_FOUND) {
             RegKey slotKey;
             const LSTATUS opened = reg::open(HKEY_CURRENT_USER, slot, KEY_SET_VALUE, slotKey);
@@ -70,18 +72,24 @@ std::optional<std::wstring> slotPath(const std::wstring& signinName) {
 bool keepOriginal(const std::wstring& signinName) {
     const std::optional<std::wstring> slot = slotPath(signinName);
     if (!slot) return false;
-    RegKey copy = reg::create(HKEY_CURRENT_USER, copyPath(signinName), KEY_QUERY_VALUE | KEY_SET_VALUE);
-    if (!copy) return false;
+    RegKey copy;
+    if (reg::create(HKEY_CURRENT_USER, copyPath(signinName), KEY_QUERY_VALUE | KEY_SET_VALUE,
+                    copy) != ERROR_SUCCESS)
+        return false;
     return complete(copy.get()) || takeCopy(*slot, copy.get());
 }
 
 HRESULT giveBackAll() {
-    RegKey saved = reg::open(HKEY_CURRENT_USER, kSavedSlotsPath, KEY_READ | KEY_WRITE);
-    if (!saved) return S_OK; // nothing was ever taken over
+    RegKey saved;
+    if (reg::open(HKEY_CURRENT_USER, kSavedSlotsPath, KEY_READ | KEY_WRITE, saved) != ERROR_SUCCESS)
+        return S_OK; // nothing was ever taken over
     HRESULT result = S_OK;
-    for (const std::wstring& name : reg::subkeyNames(saved.get())) {
+    std::vector<std::wstring> names;
+    reg::subkeyNames(saved.get(), names);
+    for (const std::wstring& name : names) {
         const std::optional<std::wstring> slot = slotPath(name);
-        RegKey copy = reg::open(saved.get(), name, KEY_QUERY_VALUE);
+        RegKey copy;
+        reg::open(saved.get(), name, KEY_QUERY_VALUE, copy);
         // An unfinished copy stopped the write it was taken for: the slot
         // still holds what the copy would have said.
         if (slot && copy && complete(copy.get()) && !restore(*slot, copy.get())) {

@@ -11,9 +11,9 @@ std::wstring readSetting(const std::wstring& key) {
 }
 
 HRESULT writeSetting(const std::wstring& key, const std::wstring& text) {
-    RegKey section = reg::create(HKEY_CURRENT_USER, kSettingsPath, KEY_SET_VALUE);
-    if (!section) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-    LSTATUS rc = reg::setString(section.get(), key, text);
+    RegKey section;
+    LSTATUS rc = reg::create(HKEY_CURRENT_USER, kSettingsPath, KEY_SET_VALUE, section);
+    if (rc == ERROR_SUCCESS) rc = reg::setString(section.get(), key, text);
     return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(rc);
 }
 

@@ -18,6 +18,9 @@ inline constexpr const wchar_t* CurrentTag = L"CurrentTag";
 inline constexpr const wchar_t* CustomNameNotPl = L"CustomNameNotPl";
 inline constexpr const wchar_t* CustomNamePl = L"CustomNamePl";
 inline constexpr const wchar_t* CustomTagPl = L"CustomTagPl";
+// Every key of the section.
+inline constexpr const wchar_t* all[] = {onOff,           CurrentName,  CustomName, CurrentTag,
+                                         CustomNameNotPl, CustomNamePl, CustomTagPl};
 } // namespace keys
 
 // The one section of the settings, under HKEY_CURRENT_USER.

@@ -7,8 +7,9 @@ namespace tc::modReg {
 
 bool WriteRegString(HKEY root, const std::wstring& path, const std::wstring& name,
                     const std::wstring& text) {
-    RegKey key = reg::create(root, path, KEY_SET_VALUE);
-    return reg::setString(key.get(), name, text) == ERROR_SUCCESS;
+    RegKey key;
+    return reg::create(root, path, KEY_SET_VALUE, key) == ERROR_SUCCESS &&
+           reg::setString(key.get(), name, text) == ERROR_SUCCESS;
 }
 
 LONG ReadRegDword(HKEY root, const std::wstring& path, const std::wstring& name) {
@@ -18,8 +19,9 @@ LONG ReadRegDword(HKEY root, const std::wstring& path, const std::wstring& name)
 }
 
 bool WriteRegDword(HKEY root, const std::wstring& path, const std::wstring& name, LONG value) {
-    RegKey key = reg::create(root, path, KEY_SET_VALUE);
-    return reg::setDword(key.get(), name, static_cast<DWORD>(value)) == ERROR_SUCCESS;
+    RegKey key;
+    return reg::create(root, path, KEY_SET_VALUE, key) == ERROR_SUCCESS &&
+           reg::setDword(key.get(), name, static_cast<DWORD>(value)) == ERROR_SUCCESS;
 }
 
 } // namespace tc::modReg

@@ -68,11 +68,14 @@ void keyValueFromData(DWORD type, const BYTE* data, DWORD size, std::wstring& va
         break;
     }
     case REG_DWORD: {
-        // The number itself, least significant byte first as stored.
-        DWORD number = 0;
-        for (DWORD i = 0; i < size && i < sizeof number; ++i)
-            number |= static_cast<DWORD>(data[i]) << (8 * i);
-        value = L"&h" + hexDigits(number);
+        // Byte by byte, from the last kept to the first, each without a
+        // leading zero, after whatever the text held already. A last byte of
+        // zero is not kept, as if it ended a string.
+        DWORD kept = size;
+        if (kept > 0 && data[kept - 1] == 0) --kept;
+        std::wstring digits = value;
+        for (DWORD i = kept; i-- > 0;) digits += hexDigits(data[i]);
+        value = L"&h" + digits;
         break;
     }
     default:
@@ -83,7 +86,7 @@ void keyValueFromData(DWORD type, const BYTE* data, DWORD size, std::wstring& va
 bool GetKeyValue(HKEY root, const std::wstring& keyName, const std::wstring& valueName,
                  std::wstring& value) {
     reg::RawValue read;
-    if (!reg::getBounded(root, keyName, valueName, kValueBufferBytes, read)) {
+    if (reg::getBounded(root, keyName, valueName, kValueBufferBytes, read) != ERROR_SUCCESS) {
         value.clear();
         return false;
     }

@@ -240,7 +240,7 @@ std::wstring versionText() {
                 fixed && fixedSize >= sizeof *fixed) {
                 major = HIWORD(fixed->dwFileVersionMS);
                 minor = LOWORD(fixed->dwFileVersionMS);
-                revision = HIWORD(fixed->dwFileVersionLS);
+                revision = LOWORD(fixed->dwFileVersionLS); // the fourth field; the third is the build
             }
         }
     }

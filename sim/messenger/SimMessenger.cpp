@@ -60,6 +60,8 @@ struct State {
     double failureRate = 0.0;
     std::mt19937 random{1};
     int injected = 0;
+    bool friendlyNameFaults = false;
+    std::function<void()> duringAdvise;
     DWORD classCookie = 0;
     bool registered = false;
     HWND decoy = nullptr;
@@ -555,6 +557,10 @@ public:
         if (!sink || !cookie) return E_POINTER;
         *cookie = 0;
         if (injectFailure()) return E_FAIL;
+        if (std::function<void()> call = std::move(state().duringAdvise)) {
+            state().duringAdvise = nullptr;
+            call();
+        }
         ComPtr<IDispatch> events;
         if (FAILED(sink->QueryInterface(DIID_DMessengerEvents, events.putVoid())) &&
             FAILED(sink->QueryInterface(IID_IDispatch, events.putVoid())))
@@ -651,6 +657,11 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (!state().signedIn || injectFailure()) return E_FAIL;
+        if (state().friendlyNameFaults) {
+            state().friendlyNameFaults = false;
+            volatile int* volatile nowhere = nullptr;
+            *nowhere = 0;
+        }
         return newBstr(state().friendlyName, out);
     }
     HRESULT STDMETHODCALLTYPE put_MyStatus(long) override { return E_NOTIMPL; }
@@ -852,10 +863,16 @@ void SimMessenger::setFailureRate(double rate, unsigned seed) {
     s.random.seed(seed);
 }
 int SimMessenger::injectedFailures() const { return state().injected; }
+void SimMessenger::faultOnNextFriendlyName() { state().friendlyNameFaults = true; }
+void SimMessenger::duringNextAdvise(std::function<void()> call) {
+    state().duringAdvise = std::move(call);
+}
 
 void SimMessenger::reset() {
     State& s = state();
     s.failureRate = 0.0;
+    s.friendlyNameFaults = false;
+    s.duringAdvise = nullptr;
     s.newWindowsRefuse = false;
     closeAll();
     s.timeline.clear();

@@ -21,6 +21,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,13 @@ public:
     void setFailureRate(double rate, unsigned seed = 1);
     // Calls failed on purpose so far by setFailureRate.
     int injectedFailures() const;
+    // The next read of MyFriendlyName raises an access violation, as a
+    // broken messenger's own code would, instead of answering; once.
+    void faultOnNextFriendlyName();
+    // The next event connection (Advise) runs `call` before it answers, as
+    // the caller's thread handles messages while the real messenger, in
+    // another process, works on the call; once.
+    void duringNextAdvise(std::function<void()> call);
 
     // Back to a fresh state: every conversation closed (with events),
     // timeline cleared, faults off, default user "Ann" / "ann@example.com",

@@ -19,8 +19,8 @@ build=$(cd "$2" && pwd)
 scenario=$3
 
 export TC_BUILD_DIR=$build
-# shellcheck source=../../scripts/env.sh
-source "$src/scripts/env.sh"
+# shellcheck source=../../scripts/slots.sh
+source "$src/scripts/slots.sh"
 # The prefix and display of the slot ctest gave this test (the test command
 # prepares them); by hand, slot 0's.
 tc_slot_env

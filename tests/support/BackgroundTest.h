@@ -48,8 +48,8 @@ protected:
     // The start-up routine of this test's background work.
     HRESULT startUp() { return background().startUp(); }
     Background& background();
-    frmSendText& form() { return background().frmSendText; }
-    modTimer& watcher() { return background().modTimer; }
+    frmSendText& form() { return background().form; }
+    modTimer& watcher() { return background().watcher; }
     TestClock& clock();
     static sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
 

@@ -8,29 +8,23 @@ void wipeUserState() {
 }
 
 bool keyExists(HKEY root, const std::wstring& path) {
-    return static_cast<bool>(reg::open(root, path, KEY_READ));
-}
-
-bool readString(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& out) {
-    return reg::getString(root, path, name, out);
-}
-
-bool writeString(HKEY root, const std::wstring& path, const std::wstring& name,
-                 const std::wstring& value) {
-    RegKey key = reg::create(root, path, KEY_SET_VALUE);
-    return reg::setString(key.get(), name, value) == ERROR_SUCCESS;
+    RegKey key;
+    return reg::open(root, path, KEY_READ, key) == ERROR_SUCCESS;
 }
 
 std::optional<reg::RawValue> readRaw(const std::wstring& path, const std::wstring& name) {
-    RegKey key = reg::open(HKEY_CURRENT_USER, path, KEY_QUERY_VALUE);
+    RegKey key;
     reg::RawValue value;
-    if (reg::getValue(key.get(), name, value) != ERROR_SUCCESS) return std::nullopt;
+    if (reg::open(HKEY_CURRENT_USER, path, KEY_QUERY_VALUE, key) != ERROR_SUCCESS ||
+        reg::getValue(key.get(), name, value) != ERROR_SUCCESS)
+        return std::nullopt;
     return value;
 }
 
 bool writeRaw(const std::wstring& path, const std::wstring& name, const reg::RawValue& value) {
-    RegKey key = reg::create(HKEY_CURRENT_USER, path, KEY_SET_VALUE);
-    return reg::setValue(key.get(), name, value) == ERROR_SUCCESS;
+    RegKey key;
+    return reg::create(HKEY_CURRENT_USER, path, KEY_SET_VALUE, key) == ERROR_SUCCESS &&
+           reg::setValue(key.get(), name, value) == ERROR_SUCCESS;
 }
 
 reg::RawValue rawOf(DWORD type, const void* data, size_t bytes) {
@@ -40,8 +34,8 @@ reg::RawValue rawOf(DWORD type, const void* data, size_t bytes) {
 
 std::map<std::wstring, reg::RawValue> allValues(const std::wstring& path) {
     std::map<std::wstring, reg::RawValue> out;
-    RegKey key = reg::open(HKEY_CURRENT_USER, path, KEY_QUERY_VALUE);
-    if (!key) return out;
+    RegKey key;
+    if (reg::open(HKEY_CURRENT_USER, path, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return out;
     for (DWORD i = 0;; ++i) {
         std::wstring name(16384, L'\0');
         DWORD length = static_cast<DWORD>(name.size());

@@ -4,6 +4,7 @@
 #include "platform/Registry.h"
 #include "settings/QuickTextSlot.h"
 #include "settings/SettingsStore.h"
+#include "settings/modReg.h"
 
 #include <map>
 #include <optional>
@@ -19,11 +20,6 @@ inline constexpr const wchar_t* kAddOnKey = L"Software\\Venmoor";
 void wipeUserState();
 
 bool keyExists(HKEY root, const std::wstring& path);
-// A REG_SZ value; false, and `out` empty, when it is missing or not text.
-bool readString(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& out);
-// Stores a REG_SZ value, creating the key.
-bool writeString(HKEY root, const std::wstring& path, const std::wstring& name,
-                 const std::wstring& value);
 
 // Values of HKEY_CURRENT_USER\path exactly as stored.
 std::optional<reg::RawValue> readRaw(const std::wstring& path, const std::wstring& name);

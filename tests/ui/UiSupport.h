@@ -31,7 +31,8 @@ inline Settings storedSettings() {
 }
 inline void storeSettings(const Settings& settings) {
     for (const auto& [key, value] : settings)
-        EXPECT_TRUE(writeString(HKEY_CURRENT_USER, kSettingsPath, key, value)) << "storing";
+        EXPECT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, kSettingsPath, key, value))
+            << "storing";
 }
 
 // Sets a key's access rights from their text form; its owner may always
@@ -41,9 +42,10 @@ inline bool setKeyRights(HKEY root, const std::wstring& path, const wchar_t* sdd
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &rights,
                                                               nullptr))
         return false;
-    RegKey key = reg::open(root, path, WRITE_DAC | KEY_READ);
+    RegKey key;
     const bool done =
-        key && RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, rights) == ERROR_SUCCESS;
+        reg::open(root, path, WRITE_DAC | KEY_READ, key) == ERROR_SUCCESS &&
+        RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, rights) == ERROR_SUCCESS;
     LocalFree(rights);
     return done;
 }

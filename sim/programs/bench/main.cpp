@@ -90,8 +90,8 @@ double hideShownWindowMs() {
 // The host's thread is held for as long as the call runs.
 double heldMs(bool nowPlaying) {
     const double start = nowMs();
-    if (nowPlaying) background().frmSendText.changeName();
-    else background().frmSendText.changeNameBack();
+    if (nowPlaying) background().form.changeName();
+    else background().form.changeNameBack();
     return nowMs() - start;
 }
 
@@ -316,7 +316,7 @@ WaitingFigures measureWaiting(sim::PlayerSim& player, int returns, int& serial) 
             for (int i = 0; i < 2 * returns; ++i) whole.push_back(heldMs(i % 2 == 0));
             // The delivery alone: the command is composed as in every other
             // case, and only what follows depends on the front.
-            frmSendText& form = background().frmSendText;
+            frmSendText& form = background().form;
             form.changeName();
             for (int i = 0; i < 2 * returns; ++i) {
                 const double start = nowMs();
@@ -405,7 +405,7 @@ int main(int argc, char** argv) {
     writeBenchSettings();
     // As the class factory does at the first plug-in object: timer, window
     // list, hidden form.
-    if (FAILED(startUp())) {
+    if (FAILED(startUpOnce())) {
         std::printf("start-up failed\n");
         std::fflush(stdout);
         _exit(2);

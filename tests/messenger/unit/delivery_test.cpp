@@ -23,8 +23,11 @@ const std::wstring kPreferences = kKestrix + L"\\" + kUser + L"\\Preferences";
 reg::RawValue dword(DWORD value) { return rawOf(REG_DWORD, &value, sizeof value); }
 
 std::vector<std::wstring> subkeysOf(const std::wstring& path) {
-    RegKey key = reg::open(HKEY_CURRENT_USER, path);
-    return reg::subkeyNames(key.get());
+    RegKey key;
+    std::vector<std::wstring> names;
+    if (reg::open(HKEY_CURRENT_USER, path, KEY_READ, key) == ERROR_SUCCESS)
+        reg::subkeyNames(key.get(), names);
+    return names;
 }
 
 class Delivery : public BackgroundTest {
@@ -36,11 +39,13 @@ protected:
 
     static std::wstring slotMessage() {
         std::wstring text;
-        return readString(HKEY_CURRENT_USER, slotOf(kUser), L"Message", text) ? text : L"<missing>";
+        return (reg::getString(HKEY_CURRENT_USER, slotOf(kUser), L"Message", text) == ERROR_SUCCESS)
+                   ? text
+                   : L"<missing>";
     }
     static std::optional<reg::RawValue> autoSend() { return readRaw(slotOf(kUser), L"AutoSend"); }
     static void putSlot(const std::wstring& message, DWORD send) {
-        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, slotOf(kUser), L"Message", message));
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, slotOf(kUser), L"Message", message));
         ASSERT_TRUE(writeRaw(slotOf(kUser), L"AutoSend", dword(send)));
     }
 
@@ -81,14 +86,15 @@ protected:
 
     // The add-on's own values beside the slot, which no delivery may touch.
     static void putNeighbours() {
-        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, kPreferences + L"\\QuickTexts\\QuickText01",
-                                L"Message", L"brb"));
-        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, kPreferences, L"Theme", L"dark"));
+        ASSERT_TRUE(modReg::WriteRegString(
+            HKEY_CURRENT_USER, kPreferences + L"\\QuickTexts\\QuickText01", L"Message", L"brb"));
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, kPreferences, L"Theme", L"dark"));
     }
     static void expectNeighboursKept() {
         std::wstring text, theme;
-        readString(HKEY_CURRENT_USER, kPreferences + L"\\QuickTexts\\QuickText01", L"Message", text);
-        readString(HKEY_CURRENT_USER, kPreferences, L"Theme", theme);
+        reg::getString(HKEY_CURRENT_USER, kPreferences + L"\\QuickTexts\\QuickText01", L"Message",
+                       text);
+        reg::getString(HKEY_CURRENT_USER, kPreferences, L"Theme", theme);
         EXPECT_EQ(text, L"brb");
         EXPECT_EQ(theme, L"dark");
     }
@@ -112,6 +118,17 @@ TEST_F(Delivery, ConversationInFrontGetsTheKeystrokeAndDebugIsLeftAlone) {
     EXPECT_FALSE(IsWindowVisible(debug));
     EXPECT_EQ(messenger().instantMessageCalls(), 0);
     EXPECT_EQ(GetForegroundWindow(), user);
+}
+
+// With no window active, Wine reports the desktop window in front, as it
+// does after the front was handed back to nobody: that is no other program.
+TEST_F(Delivery, TheDesktopInFrontIsNobodysAndTheNameStillChanges) {
+    SetForegroundWindow(GetDesktopWindow());
+    ASSERT_TRUE(pumpUntil([] { return GetForegroundWindow() == GetDesktopWindow(); }, 5000));
+    deliver(); // opens the hidden conversation and hands the front back
+    deliver();
+    EXPECT_EQ(messenger().friendlyName(), L"Ann listening: (!WAT)");
+    EXPECT_FALSE(form().delivery.hasWaiting());
 }
 
 TEST_F(Delivery, ClassNameInOtherLetterCaseIsNotAConversation) {

@@ -55,6 +55,33 @@ struct LyingLength {
 
 class PlayerFaults : public BackgroundTest {
 protected:
+    // One tick as the system delivers it: from the message dispatch of a
+    // thread timer, which swallows a processor fault in its callback.
+    Sends dispatchedTick() {
+        static Background* target = nullptr;
+        static bool fired = false;
+        struct Timer {
+            static void CALLBACK proc(HWND, UINT, UINT_PTR id, DWORD) {
+                KillTimer(nullptr, id);
+                fired = true;
+                target->tick();
+            }
+        };
+        target = &background();
+        fired = false;
+        const UINT_PTR id = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &Timer::proc);
+        EXPECT_NE(id, 0u);
+        const DWORD start = GetTickCount();
+        while (!fired && GetTickCount() - start < 5000) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            MSG m;
+            while (!fired && PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+        }
+        KillTimer(nullptr, id);
+        EXPECT_TRUE(fired) << "the timer never fired";
+        return newSends();
+    }
+
     // Values of the add-on's beside the slot the plug-in writes.
     const std::wstring preferences_ = L"Software\\Venmoor\\Kestrix2\\ann@example.com\\Preferences";
     const std::wstring quickText01_ = preferences_ + L"\\QuickTexts\\QuickText01";
@@ -63,17 +90,21 @@ protected:
         BackgroundTest::SetUp();
         if (HasFatalFailure()) return;
         messenger().openConversation(L"bob@example.com"); // the user's, in front
-        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, quickText01_, L"Message", L"brb"));
-        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, preferences_, L"Theme", L"dark"));
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, quickText01_, L"Message", L"brb"));
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, preferences_, L"Theme", L"dark"));
         settings_ = allValues(kSettingsPath);
     }
 
     void TearDown() override {
         EXPECT_TRUE(allValues(kSettingsPath) == settings_) << "the plug-in's settings changed";
         std::wstring brb, dark;
-        EXPECT_TRUE(readString(HKEY_CURRENT_USER, quickText01_, L"Message", brb) && brb == L"brb")
+        EXPECT_TRUE(
+            (reg::getString(HKEY_CURRENT_USER, quickText01_, L"Message", brb) == ERROR_SUCCESS) &&
+            brb == L"brb")
             << "the add-on's quick text 01 changed";
-        EXPECT_TRUE(readString(HKEY_CURRENT_USER, preferences_, L"Theme", dark) && dark == L"dark")
+        EXPECT_TRUE(
+            (reg::getString(HKEY_CURRENT_USER, preferences_, L"Theme", dark) == ERROR_SUCCESS) &&
+            dark == L"dark")
             << "the add-on's preferences changed";
     }
 
@@ -108,6 +139,18 @@ TEST_F(PlayerFaults, Winamp2WindowClosingWhileItsTitleIsRead) {
     ASSERT_TRUE(again.open());
     again.play(4);
     EXPECT_EQ(tick(), Sends({kPlaying}));
+}
+
+TEST_F(PlayerFaults, AFaultInTheMessengersOwnCodeEndsThatTickOnly) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    messenger().faultOnNextFriendlyName();
+    EXPECT_EQ(dispatchedTick(), Sends{}) << "the tick ended at the fault";
+
+    player.play(2);
+    EXPECT_EQ(dispatchedTick(), Sends({kPlaying})) << "the next song still changes the name";
+    EXPECT_EQ(messenger().friendlyName(), L"Ann listening: (!WAT)");
 }
 
 TEST_F(PlayerFaults, Winamp3ClosingBetweenTheTextLengthAndTheText) {

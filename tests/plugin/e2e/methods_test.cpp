@@ -1,5 +1,6 @@
 // The seven methods as a host calls them: late bound through IDispatch (by
 // dispid and by name) and early bound through the vtable.
+#include "plugin/Commands.h"
 #include "tests/plugin/e2e/PluginFixture.h"
 
 #include <string>
@@ -64,7 +65,7 @@ TEST_F(MethodsTest, PublishesNameCommandsAndNoTagsLateBound) {
                      result.put()),
               S_OK);
     EXPECT_EQ(name.str(), L"Tunecaster");
-    EXPECT_EQ(commands, 4);
+    EXPECT_EQ(commands, kCommandCount);
     EXPECT_EQ(tags, 0);
     EXPECT_EQ(result.get()->boolVal, VARIANT_TRUE);
 

@@ -73,18 +73,23 @@ protected:
 
     void expectServerEntries(HKEY root) {
         std::wstring value;
-        ASSERT_TRUE(readString(root, std::wstring(kClsidKey) + L"\\InprocServer32", L"", value));
+        ASSERT_EQ(reg::getString(root, std::wstring(kClsidKey) + L"\\InprocServer32", L"", value),
+                  ERROR_SUCCESS);
         EXPECT_TRUE(samePath(value, pluginDllPath())) << testing::PrintToString(value);
-        ASSERT_TRUE(readString(root, std::wstring(kClsidKey) + L"\\InprocServer32",
-                               L"ThreadingModel", value));
+        ASSERT_EQ(reg::getString(root, std::wstring(kClsidKey) + L"\\InprocServer32",
+                                 L"ThreadingModel", value),
+                  ERROR_SUCCESS);
         EXPECT_EQ(value, L"Apartment");
-        ASSERT_TRUE(readString(root, L"Software\\Classes\\Tunecaster.PlayerPlugin\\CLSID", L"",
-                               value));
+        ASSERT_EQ(
+            reg::getString(root, L"Software\\Classes\\Tunecaster.PlayerPlugin\\CLSID", L"", value),
+            ERROR_SUCCESS);
         EXPECT_EQ(value, L"{E286386C-7D78-48AB-ABB7-A6C4FCCF37D5}");
-        ASSERT_TRUE(readString(root,
-                               L"Software\\Classes\\TypeLib\\{6984267E-C34E-4A55-A2B3-60D1B3B61659}"
-                               L"\\1.0\\0\\win32",
-                               L"", value));
+        ASSERT_EQ(
+            reg::getString(root,
+                           L"Software\\Classes\\TypeLib\\{6984267E-C34E-4A55-A2B3-60D1B3B61659}"
+                           L"\\1.0\\0\\win32",
+                           L"", value),
+            ERROR_SUCCESS);
         EXPECT_TRUE(samePath(value, pluginDllPath()));
     }
 

@@ -20,8 +20,13 @@ using tc::test::failEachAllocation;
 
 TEST(Boundaries, AllocationFailureAnywhereNeverUnwindsIntoTheCaller) {
     tc::test::wipeUserState();
+    // First in the process: the class object is made on this path.
+    failEachAllocation("DllGetClassObject", [&] {
+        tc::ComPtr<IClassFactory> f;
+        tc::getClassObject(CLSID_PlayerPlugin, IID_IClassFactory, f.putVoid());
+    });
     tc::ComPtr<IClassFactory> factory;
-    ASSERT_EQ(tc::getPlayerPluginFactory(IID_IClassFactory, factory.putVoid()), S_OK);
+    ASSERT_EQ(tc::getClassObject(CLSID_PlayerPlugin, IID_IClassFactory, factory.putVoid()), S_OK);
     failEachAllocation("CreateInstance", [&] {
         tc::ComPtr<_PlayerPlugin> p;
         factory->CreateInstance(nullptr, IID__PlayerPlugin, p.putVoid());

@@ -12,6 +12,7 @@
 #include "platform/ComPtr.h"
 #include "platform/Handles.h"
 #include "plugin/ClassFactory.h"
+#include "plugin/Commands.h"
 #include "plugin/StartUp.h"
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
@@ -229,8 +230,8 @@ protected:
         ASSERT_EQ(writeSetting(keys::CurrentName, L"1"), S_OK);
         ASSERT_EQ(writeSetting(keys::CustomName, L"0"), S_OK);
         ASSERT_EQ(writeSetting(keys::CurrentTag, L"listening:"), S_OK);
-        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, preferences_, L"Theme", L"dark"));
-        ASSERT_TRUE(writeString(HKEY_CURRENT_USER, quickText01_, L"Message", L"brb"));
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, preferences_, L"Theme", L"dark"));
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, quickText01_, L"Message", L"brb"));
         messenger().reset();
         ASSERT_EQ(messenger().registerClass(), S_OK);
         messenger().openConversation(L"bob@example.com"); // the user's, in front
@@ -340,14 +341,18 @@ TEST_F(InvokeFuzz, GeneratedCallsFailAsInvokeDefinesAndNothingSuffers) {
     EXPECT_EQ(result.get()->vt, VT_BOOL);
     EXPECT_EQ(result.get()->boolVal, VARIANT_TRUE);
     EXPECT_EQ(name.str(), L"Tunecaster");
-    EXPECT_EQ(commands, 4);
+    EXPECT_EQ(commands, kCommandCount);
     EXPECT_EQ(tags, 0);
 
     // Nothing the user stored changed.
     EXPECT_TRUE(allValues(kSettingsPath) == settings_) << "the plug-in's settings changed";
     std::wstring theme, brb;
-    EXPECT_TRUE(readString(HKEY_CURRENT_USER, preferences_, L"Theme", theme) && theme == L"dark");
-    EXPECT_TRUE(readString(HKEY_CURRENT_USER, quickText01_, L"Message", brb) && brb == L"brb");
+    EXPECT_TRUE(
+        (reg::getString(HKEY_CURRENT_USER, preferences_, L"Theme", theme) == ERROR_SUCCESS) &&
+        theme == L"dark");
+    EXPECT_TRUE(
+        (reg::getString(HKEY_CURRENT_USER, quickText01_, L"Message", brb) == ERROR_SUCCESS) &&
+        brb == L"brb");
 
     // Nor did the background work: the next song still counts.
     sim::PlayerSim player(2);

@@ -6,6 +6,7 @@
 #include "platform/Registry.h"
 #include "plugin/Registration.h"
 #include "tests/support/FailingAllocation.h"
+#include "tests/support/Registry.h"
 
 #include <gtest/gtest.h>
 #include <olectl.h>
@@ -47,18 +48,12 @@ const std::wstring kInterface = kClasses + L"Interface\\" + guidText(IID__Player
 using Tree = std::map<std::wstring, std::map<std::wstring, reg::RawValue>>;
 
 void readTree(const std::wstring& path, Tree& out) {
-    RegKey key = reg::open(HKEY_CURRENT_USER, path, KEY_READ);
-    if (!key) return;
-    auto& values = out[path];
-    wchar_t name[16384];
-    for (DWORD i = 0;; ++i) {
-        DWORD length = 16384;
-        if (RegEnumValueW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        reg::getValue(key.get(), std::wstring(name, length), values[std::wstring(name, length)]);
-    }
-    for (const std::wstring& sub : reg::subkeyNames(key.get())) readTree(path + L"\\" + sub, out);
+    RegKey key;
+    if (reg::open(HKEY_CURRENT_USER, path, KEY_READ, key) != ERROR_SUCCESS) return;
+    out[path] = test::allValues(path);
+    std::vector<std::wstring> subkeys;
+    reg::subkeyNames(key.get(), subkeys);
+    for (const std::wstring& sub : subkeys) readTree(path + L"\\" + sub, out);
 }
 
 Tree registrationTrees() {
@@ -83,7 +78,9 @@ protected:
     // that registering over it fails near the end of the table.
     void earlierRegistrationThatBreaksTheNext() {
         ASSERT_EQ(registerServer(Scope::User), S_OK);
-        RegKey server = reg::open(HKEY_CURRENT_USER, kClsid + L"\\InprocServer32", KEY_SET_VALUE);
+        RegKey server;
+        ASSERT_EQ(reg::open(HKEY_CURRENT_USER, kClsid + L"\\InprocServer32", KEY_SET_VALUE, server),
+                  ERROR_SUCCESS);
         ASSERT_EQ(reg::setString(server.get(), L"", L"C:\\Earlier\\tunecaster.dll"), ERROR_SUCCESS);
         ASSERT_EQ(reg::removeValue(server.get(), L"ThreadingModel"), ERROR_SUCCESS);
         ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, (kClsid + L"\\Version").c_str()), ERROR_SUCCESS);

@@ -7,6 +7,8 @@
 #include "platform/ComPtr.h"
 #include "platform/Handles.h"
 #include "plugin/ClassFactory.h"
+#include "plugin/Commands.h"
+#include "plugin/Server.h"
 #include "plugin/StartUp.h"
 #include "sim/messenger/SimMessenger.h"
 #include "tests/support/Registry.h"
@@ -20,7 +22,8 @@ sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
 
 std::optional<std::wstring> onOff() {
     std::wstring v;
-    if (!readString(HKEY_CURRENT_USER, kSettingsPath, keys::onOff, v)) return std::nullopt;
+    if (reg::getString(HKEY_CURRENT_USER, kSettingsPath, keys::onOff, v) != ERROR_SUCCESS)
+        return std::nullopt;
     return v;
 }
 
@@ -37,7 +40,7 @@ void expectPublishes(_PlayerPlugin* p) {
     VARIANT_BOOL ok = VARIANT_FALSE;
     EXPECT_EQ(p->GetPublishInfo(name.put(), &commands, &tags, &ok), S_OK);
     EXPECT_EQ(ok, VARIANT_TRUE);
-    EXPECT_EQ(commands, 4);
+    EXPECT_EQ(commands, kCommandCount);
 }
 
 class StartUp : public ::testing::Test {
@@ -81,6 +84,29 @@ TEST_F(StartUp, OnceForTheProcessWithOneTimerAndOneEventConnection) {
     EXPECT_EQ(messenger().connectedSinks(), 1u);
 }
 
+TEST_F(StartUp, AnObjectCreatedWhileStartUpWaitsOnTheMessengerWorksAndStartsNothing) {
+    ComPtr<_PlayerPlugin> during;
+    HRESULT duringResult = E_FAIL;
+    messenger().duringNextAdvise([&] {
+        duringResult = factory_->CreateInstance(nullptr, IID__PlayerPlugin, during.putVoid());
+    });
+    auto first = create();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(duringResult, S_OK);
+    ASSERT_TRUE(during);
+    expectPublishes(during.get());
+    EXPECT_TRUE(runs(during.get(), L"/xwinampoff"));
+    EXPECT_EQ(onOff(), L"0");
+    EXPECT_EQ(messenger().connectedSinks(), 1u) << "start-up ran once";
+
+    // Both objects go with their last reference: the lock count is back
+    // where it was before them.
+    const long before = server::lockCount();
+    during.reset();
+    first.reset();
+    EXPECT_EQ(server::lockCount(), before - 2);
+}
+
 // The start-up routine itself, on backgrounds of this test's own: no
 // messenger runs, so nothing connects to them and they may go.
 TEST(SwitchSeeding, OnlyAMissingOrEmptySwitchIsTurnedOn) {
@@ -111,7 +137,7 @@ TEST_F(StartUp, WhenTheSwitchCannotBeWrittenTheObjectStillWorksButNothingRuns) {
                               REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &app, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(app);
-    ASSERT_FALSE(writeString(HKEY_CURRENT_USER, kSettingsPath, L"probe", L"x"))
+    ASSERT_FALSE(modReg::WriteRegString(HKEY_CURRENT_USER, kSettingsPath, L"probe", L"x"))
         << "the registry should refuse a lasting key under a volatile one";
 
     auto plugin = create();

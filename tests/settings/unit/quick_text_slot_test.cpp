@@ -17,12 +17,12 @@ protected:
 
     static std::wstring slot(const wchar_t* name) { return *quickText::slotPath(name); }
     static void put(const std::wstring& path, const wchar_t* name, const reg::RawValue& value) {
-        RegKey key = reg::create(HKEY_CURRENT_USER, path);
-        ASSERT_EQ(reg::setValue(key.get(), name, value), ERROR_SUCCESS);
+        ASSERT_TRUE(test::writeRaw(path, name, value));
     }
     static LSTATUS get(const std::wstring& path, const wchar_t* name, reg::RawValue& value) {
-        RegKey key = reg::open(HKEY_CURRENT_USER, path);
-        return key ? reg::getValue(key.get(), name, value) : ERROR_FILE_NOT_FOUND;
+        RegKey key;
+        const LSTATUS opened = reg::open(HKEY_CURRENT_USER, path, KEY_QUERY_VALUE, key);
+        return opened == ERROR_SUCCESS ? reg::getValue(key.get(), name, value) : opened;
     }
 };
 

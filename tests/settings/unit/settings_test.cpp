@@ -10,10 +10,6 @@
 namespace tc::test {
 namespace {
 
-const wchar_t* const kAllKeys[] = {keys::onOff,           keys::CurrentName,  keys::CustomName,
-                                   keys::CurrentTag,      keys::CustomNameNotPl,
-                                   keys::CustomNamePl,    keys::CustomTagPl};
-
 void putRaw(const wchar_t* key, DWORD type, const void* data, size_t bytes) {
     ASSERT_TRUE(writeRaw(kSettingsPath, key, rawOf(type, data, bytes)));
 }
@@ -32,8 +28,8 @@ TEST_F(SettingsStore, MissingValuesReadEmptyAndAWriteCreatesTheKeys) {
 }
 
 TEST_F(SettingsStore, EveryKeyKeepsItsOwnTextWhole) {
-    for (const wchar_t* k : kAllKeys) ASSERT_EQ(writeSetting(k, std::wstring(k) + L"!"), S_OK);
-    for (const wchar_t* k : kAllKeys) EXPECT_EQ(readSetting(k), std::wstring(k) + L"!");
+    for (const wchar_t* k : keys::all) ASSERT_EQ(writeSetting(k, std::wstring(k) + L"!"), S_OK);
+    for (const wchar_t* k : keys::all) EXPECT_EQ(readSetting(k), std::wstring(k) + L"!");
 
     ASSERT_EQ(writeSetting(keys::CurrentTag, L""), S_OK);
     EXPECT_EQ(readSetting(keys::CurrentTag), L"");
@@ -58,10 +54,13 @@ TEST_F(SettingsStore, ValuesOfAnotherTypeReadAsEmptyAndStayAsTheyAre) {
         rawOf(REG_BINARY, binary, sizeof binary),   rawOf(REG_MULTI_SZ, multi, sizeof multi),
         rawOf(REG_EXPAND_SZ, expand, sizeof expand), rawOf(REG_NONE, binary, sizeof binary),
         rawOf(REG_DWORD_BIG_ENDIAN, &one, sizeof one)};
-    for (size_t i = 0; i < 7; ++i) ASSERT_TRUE(writeRaw(kSettingsPath, kAllKeys[i], stored[i]));
-    for (size_t i = 0; i < 7; ++i) {
-        EXPECT_EQ(readSetting(kAllKeys[i]), L"") << stored[i].type;
-        EXPECT_EQ(readRaw(kSettingsPath, kAllKeys[i]), stored[i]) << stored[i].type;
+    // Each key gets one of the types in turn.
+    auto storedFor = [&](size_t key) { return stored[key % std::size(stored)]; };
+    for (size_t i = 0; i < std::size(keys::all); ++i)
+        ASSERT_TRUE(writeRaw(kSettingsPath, keys::all[i], storedFor(i)));
+    for (size_t i = 0; i < std::size(keys::all); ++i) {
+        EXPECT_EQ(readSetting(keys::all[i]), L"") << storedFor(i).type;
+        EXPECT_EQ(readRaw(kSettingsPath, keys::all[i]), storedFor(i)) << storedFor(i).type;
     }
 }
 

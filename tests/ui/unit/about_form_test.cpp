@@ -26,6 +26,15 @@ TEST(AboutForm, LayoutFollowsTheTwipsAtTheScreenResolutionOnWhite) {
     EXPECT_EQ(pixelOf(b, clientOf(b)[2] - 3, clientOf(b)[3] - 3), RGB(255, 255, 255));
 }
 
+// This program's version resource is 1.2.3.4: the label shows the major,
+// minor and revision fields, the revision being the fourth.
+TEST(AboutForm, VersionLabelShowsMajorMinorAndRevision) {
+    OwnedWindow box = openAbout();
+    wchar_t text[64] = {};
+    GetDlgItemTextW(box.get(), LblVersion, text, 64);
+    EXPECT_STREQ(text, L"Version 1.2.4");
+}
+
 // Whether a is above b in the window order.
 bool above(HWND a, HWND b) {
     for (HWND w = GetWindow(b, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))

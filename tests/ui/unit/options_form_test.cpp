@@ -138,7 +138,7 @@ TEST_F(OptionsForm, ASaveThatCannotWriteKeepsTheFormOpenWithWhatWasTyped) {
     struct Restore {
         ~Restore() { setKeyRights(HKEY_CURRENT_USER, kSettingsPath, kFullAccess); }
     } restore;
-    if (writeString(HKEY_CURRENT_USER, kSettingsPath, L"probe", L"x"))
+    if (modReg::WriteRegString(HKEY_CURRENT_USER, kSettingsPath, L"probe", L"x"))
         GTEST_SKIP() << "this system does not enforce the key's access rights";
 
     OwnedWindow form = open();

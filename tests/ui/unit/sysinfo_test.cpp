@@ -39,9 +39,10 @@ TEST_F(GetKeyValueTest, AMissingOrOverlongValueEmptiesTheTextAndFails) {
     EXPECT_EQ(read(L"Huge"), failed) << "longer than the buffer";
 }
 
-// Text without its terminator, whether stored with one or not; a DWORD as
-// its number in hexadecimal, whatever its bytes (a zero byte inside or at the
-// top must not shift or drop digits); any other type leaves the text as it was.
+// Text without its terminator, whether stored with one or not. A DWORD's
+// bytes from the last to the first, each in hexadecimal without a leading
+// zero, after the text as it came in, "&h" in front; a last byte of zero is
+// dropped first. Any other type leaves the text as it was.
 TEST_F(GetKeyValueTest, EachTypeComesBackAsTheLookUpReadsIt) {
     auto readBack = [](DWORD type, const void* data, size_t size) {
         setRaw(L"Value", type, data, size);
@@ -54,12 +55,14 @@ TEST_F(GetKeyValueTest, EachTypeComesBackAsTheLookUpReadsIt) {
     EXPECT_EQ(readBack(REG_SZ, path, sizeof path - sizeof(wchar_t)), path) << "no terminator";
     const wchar_t accented[] = L"C:\\Outils \x00e9t\x00e9";
     EXPECT_EQ(readBack(REG_SZ, accented, sizeof accented), accented);
-    for (const auto& [number, text] : {std::pair<DWORD, const wchar_t*>{0x12345678, L"&h12345678"},
-                                       {0x0105, L"&h105"},
-                                       {0x01000005, L"&h1000005"},
-                                       {0xABCDEF, L"&hABCDEF"},
-                                       {0, L"&h0"},
-                                       {0xFFFFFFFF, L"&hFFFFFFFF"}})
+    for (const auto& [number, text] :
+         {std::pair<DWORD, const wchar_t*>{0x12345678, L"&has it came in12345678"},
+          {0x0A0B0C0D, L"&has it came inABCD"},
+          {0x0105, L"&has it came in015"},
+          {0x01000005, L"&has it came in1005"},
+          {0xABCDEF, L"&has it came inABCDEF"},
+          {0, L"&has it came in000"},
+          {0xFFFFFFFF, L"&has it came inFFFFFFFF"}})
         EXPECT_EQ(readBack(REG_DWORD, &number, sizeof number), text);
     const BYTE bytes[] = {1, 2, 3};
     EXPECT_EQ(readBack(REG_BINARY, bytes, sizeof bytes), L"as it came in");
@@ -75,7 +78,8 @@ TEST_F(GetKeyValueTest, AKeyTheUserMayOnlyReadIsRead) {
     struct Restore {
         ~Restore() { setKeyRights(HKEY_CURRENT_USER, kTestKey, kFullAccess); }
     } restore;
-    if (reg::open(HKEY_CURRENT_USER, kTestKey, KEY_ALL_ACCESS))
+    RegKey all;
+    if (reg::open(HKEY_CURRENT_USER, kTestKey, KEY_ALL_ACCESS, all) == ERROR_SUCCESS)
         GTEST_SKIP() << "this system does not enforce the key's access rights";
 
     std::wstring value;
@@ -95,8 +99,7 @@ protected:
 
     static void setMachineString(const wchar_t* key, const wchar_t* name,
                                  const std::wstring& value) {
-        RegKey k = reg::create(HKEY_LOCAL_MACHINE, key, KEY_SET_VALUE);
-        ASSERT_EQ(reg::setString(k.get(), name, value), ERROR_SUCCESS);
+        ASSERT_TRUE(modReg::WriteRegString(HKEY_LOCAL_MACHINE, key, name, value));
     }
 
     // Starts the tool over a window of this test while another thread answers
