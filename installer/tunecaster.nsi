@@ -12,6 +12,8 @@
 ;   /DIDENTITY=<identity.nsh>, the product's name, version, publisher,
 ;   class, library and interface identifiers, ProgIDs and settings key, as
 ;   the build generated them from the one place they are stated.
+;   /DSIGN=<command> when the release is signed: it signs, in place, the
+;   uninstaller that the setup carries (and writes at install time).
 ; The identifiers let the uninstaller remove the registration even when the
 ; DLL can no longer do that itself (deleted or damaged by hand). For the same
 ; reason the uninstaller carries its own copy of the DLL, with which it gives
