@@ -37,6 +37,8 @@
 Unicode true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; The same sources give the same setup, byte for byte: no file times inside.
+SetDateSave off
 ManifestDPIAware true
 
 !ifndef DLL
@@ -48,6 +50,9 @@ ManifestDPIAware true
 !include "${IDENTITY}"
 !ifndef OUTFILE
   !define OUTFILE "${PRODUCT}Setup-${VERSION}.exe"
+!endif
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "%1"' = 0
 !endif
 
 !define UNINST_LIST "Software\Microsoft\Windows\CurrentVersion\Uninstall"
