@@ -36,6 +36,9 @@
 ;                     run with its pages)
 ;   _?=<folder>       run in place and return the real exit code (the
 ;                     registered uninstall commands use it)
+;   /ELEVATED         (its own) the run it starts with administrator rights
+;   /CLEANUP=<pid>    (its own) the copy that deletes the uninstaller run in
+;                     place once that process has ended
 ;
 ; Setup exit codes besides 0: 2 the DLL could not be written, 3 it could not
 ; be registered, 32 the installed DLL is in use (Messenger runs; nothing
@@ -158,10 +161,19 @@ Var Lock         ; the uninstaller's handle on the DLL, which keeps it from load
   FileWrite $Log "${text}$\r$\n"
 !macroend
 
+; The uninstaller run again with administrator rights (/ELEVATED) goes on
+; with the log of the run that started it.
 !macro OpenLog name
-  FileOpen $Log "$TEMP\${PRODUCT} ${name}.log" w
-  FileWrite $Log "${PRODUCT} ${VERSION} ${name}$\r$\n"
   ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/ELEVATED" $1
+  ${If} ${Errors}
+    FileOpen $Log "$TEMP\${PRODUCT} ${name}.log" w
+  ${Else}
+    FileOpen $Log "$TEMP\${PRODUCT} ${name}.log" a
+    FileSeek $Log 0 END
+  ${EndIf}
+  FileWrite $Log "${PRODUCT} ${VERSION} ${name}$\r$\n"
   FileWrite $Log "command line: $0$\r$\n"
 !macroend
 
@@ -644,6 +656,9 @@ Section "un.Tunecaster" SecUnMain
   ; for the real exit code) this program is the uninstaller, and NSIS keeps
   ; its own file open: a copy of it in the temporary folder deletes the file
   ; and the then empty folder once this process has ended.
+  ; Windows does not remove a folder that is some process's working
+  ; directory: neither this one's nor that of the copy it starts.
+  SetOutPath "$TEMP"
   Delete "$INSTDIR\${UNINSTALLER}"
   ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
     GetTempFileName $0
@@ -652,7 +667,6 @@ Section "un.Tunecaster" SecUnMain
     Exec '"$0" /CLEANUP=$1 _?=$INSTDIR'
   ${EndIf}
   ; Only an empty folder goes: anything the user put there stays.
-  SetOutPath "$TEMP"
   RMDir /REBOOTOK "$INSTDIR"
 SectionEnd
 
@@ -695,12 +709,16 @@ Function un.RunElevated
   ; NSIS takes _?= off the parameters; the elevated run must work in place
   ; too, or it would return before it has done anything.
   ${GetParameters} $R0
-  StrCpy $R0 "$R0 _?=$INSTDIR"
+  StrCpy $R0 "$R0 /ELEVATED _?=$INSTDIR"
+  !insertmacro Log "Asking for administrator rights..."
+  FileClose $Log
   ; SHELLEXECUTEINFOW with SEE_MASK_NOCLOSEPROCESS, the verb "runas"
-  System::Call '*(i 60, i 0x40, p $HWNDPARENT, w "runas", w "$EXEPATH", w "$R0", w "$EXEDIR", i 1, p 0, p 0, p 0, p 0, i 0, p 0, p 0) p .r1'
+  System::Call '*(i 60, i 0x40, p $HWNDPARENT, w "runas", w "$EXEPATH", w "$R0", w "$TEMP", i 1, p 0, p 0, p 0, p 0, i 0, p 0, p 0) p .r1'
   System::Call 'shell32::ShellExecuteExW(p r1) i .r2 ?e'
   Pop $3
   ${If} $2 == 0
+    FileOpen $Log "$TEMP\${PRODUCT} uninstall.log" a
+    FileSeek $Log 0 END
     System::Free $1
     ${If} $3 == ${ERROR_CANCELLED}
       !insertmacro QuitWith ${ERROR_CANCELLED} "${PRODUCT} is installed for all users: only an administrator can remove it, and the request for administrator rights was declined. Nothing was removed."
@@ -712,6 +730,8 @@ Function un.RunElevated
   System::Call 'kernel32::WaitForSingleObject(p r4, i -1)'
   System::Call 'kernel32::GetExitCodeProcess(p r4, *i .r5)'
   System::Call 'kernel32::CloseHandle(p r4)'
+  FileOpen $Log "$TEMP\${PRODUCT} uninstall.log" a
+  FileSeek $Log 0 END
   !insertmacro Log "The uninstall ran with administrator rights: exit code $5"
   SetErrorLevel $5
   Quit
@@ -722,12 +742,21 @@ FunctionEnd
 ; Its own file, in the temporary folder, goes at the next restart where
 ; Windows allows that.
 Function un.CleanUpAfter
+  SetOutPath "$TEMP"
   System::Call 'kernel32::OpenProcess(i 0x100000, i 0, i $R1) i .r0'
   ${If} $0 != 0
     System::Call 'kernel32::WaitForSingleObject(i r0, i 60000)'
     System::Call 'kernel32::CloseHandle(i r0)'
   ${EndIf}
-  Delete "$INSTDIR\${UNINSTALLER}"
+  ; The run that asked for administrator rights waits for that process and
+  ; has the file open a moment longer.
+  ${ForEach} $0 1 40 + 1
+    Delete "$INSTDIR\${UNINSTALLER}"
+    ${IfNot} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+      ${Break}
+    ${EndIf}
+    Sleep 250
+  ${Next}
   RMDir "$INSTDIR"
   Delete /REBOOTOK "$EXEPATH"
   SetErrorLevel 0
@@ -754,6 +783,12 @@ Function un.onInit
     UserInfo::GetAccountType
     Pop $0
     ${If} $0 != "Admin"
+      ${GetParameters} $R0
+      ClearErrors
+      ${GetOptions} $R0 "/ELEVATED" $R1
+      ${IfNot} ${Errors}
+        !insertmacro QuitWith ${ERROR_ELEVATION_REQUIRED} "${PRODUCT} is installed for all users: only an administrator can remove it. Run the uninstaller as administrator."
+      ${EndIf}
       Call un.RunElevated
     ${EndIf}
     StrCpy $RegsvrArgs ""
