@@ -5,13 +5,17 @@
 # plug-in through the registration alone, uninstalls, and checks that exactly
 # what the installer added is gone: the registry and the user folders are
 # compared whole with how they were before. The uninstaller's give-back of
-# the user's own quick text 09, its refusal while Messenger has the plug-in
-# loaded, and the all-users folder rule are checked with them; the windows
-# are driven by tc_installer_driver.exe, built beside the tests.
+# the user's own quick text 09, the refusals of the setup and the
+# uninstaller while Messenger has the plug-in loaded, and the all-users
+# folder rule are checked with them; the windows are driven by
+# tc_installer_driver.exe, built beside the tests.
 #
 #   installer_test.sh SOURCE_DIR BUILD_DIR SCENARIO
 #
-# Scenarios: per-user, all-users, failures, moves, signed.
+# Scenarios: per-user, all-users, failures (and refusals: a newer version
+# installed, Windows older than 7), moves (a second folder, another
+# program's files), signed (a release signed with a throwaway certificate,
+# and the setup built twice).
 set -euo pipefail
 
 src=$(cd "$1" && pwd)
