@@ -3,6 +3,8 @@
 #include "platform/Registry.h"
 #include "settings/modReg.h"
 
+#include <cstring>
+
 namespace tc::quickText {
 namespace {
 
@@ -70,15 +72,27 @@ bool takeCopy(const std::wstring& slot, HKEY copy) {
     return reg::setDword(copy, kCompleteMark, 1) == ERROR_SUCCESS;
 }
 
-// True while the slot's text is exactly the one the copy records as the
-// plug-in's last write: then nobody else has written the slot since, and
-// what the copy holds is still the user's latest text of their own.
+// A text value as text: whether its terminator was stored or not (the
+// add-on may store the slot again either way) says nothing about its text.
+std::optional<std::wstring> textOf(const reg::RawValue& value) {
+    if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) return std::nullopt;
+    std::wstring text(value.bytes.size() / sizeof(wchar_t), L'\0');
+    if (!text.empty()) std::memcpy(&text[0], value.bytes.data(), text.size() * sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return text;
+}
+
+// True while the slot's text is the one the copy records as the plug-in's
+// last write: then nobody else has written the slot since, and what the
+// copy holds is still the user's latest text of their own.
 bool holdsOurLastWrite(const std::wstring& slot, HKEY copy) {
     reg::RawValue ours;
-    if (reg::getValue(copy, kLastWrite, ours) != ERROR_SUCCESS || ours.type != REG_SZ) return false;
+    if (reg::getValue(copy, kLastWrite, ours) != ERROR_SUCCESS) return false;
     RegKey slotKey = reg::open(HKEY_CURRENT_USER, slot, KEY_QUERY_VALUE);
     reg::RawValue now;
-    return slotKey && reg::getValue(slotKey.get(), L"Message", now) == ERROR_SUCCESS && now == ours;
+    if (!slotKey || reg::getValue(slotKey.get(), L"Message", now) != ERROR_SUCCESS) return false;
+    const std::optional<std::wstring> recorded = textOf(ours);
+    return recorded && textOf(now) == recorded;
 }
 
 bool isEmpty(HKEY key) {

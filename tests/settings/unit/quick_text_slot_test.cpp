@@ -99,6 +99,9 @@ TEST_F(QuickTextSlot, GivenBackOnlyWhileTheSlotHoldsOurLastWrite) {
     EXPECT_EQ(now, raw(REG_DWORD, {1, 0, 0, 0}));
     const reg::RawValue newer = raw(REG_SZ, {'n', 0, 0, 0});
     put(slot(L"ann"), L"Message", newer);
+    // The add-on stored Bob's slot again, without the terminator: still ours.
+    put(slot(L"bob"), L"Message", raw(REG_SZ, {'/', 0, 'n', 0, 'a', 0, 'm', 0, 'e', 0, ' ', 0,
+                                               'A', 0, 'n', 0, 'n', 0}));
     RegDeleteTreeW(HKEY_CURRENT_USER, (kestrix + L"\\cid").c_str());
     put(kestrix + L"\\dan\\Preferences\\QuickTexts\\QuickText01", L"Message", newer);
 
