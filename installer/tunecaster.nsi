@@ -187,6 +187,14 @@ Var Lock         ; the uninstaller's handle on the DLL, which keeps it from load
   Quit
 !macroend
 
+; The same without a message, for an answer the user has just given.
+!macro LeaveWith code message
+  !insertmacro Log "${message}"
+  !insertmacro Log "exit code ${code}"
+  SetErrorLevel ${code}
+  Quit
+!macroend
+
 ; The same in a section: the rest of the run is skipped.
 !macro AbortWith code message
   !insertmacro Log "${message}"
@@ -333,7 +341,7 @@ Function .onInit
           !insertmacro QuitWith ${ERROR_PRODUCT_VERSION} "${PRODUCT} $OldVersion is installed, which is newer than ${VERSION}. Nothing was installed (/ALLOWDOWNGRADE replaces it)."
         ${EndIf}
         ${If} ${Cmd} `MessageBox MB_YESNO|MB_ICONQUESTION "${PRODUCT} $OldVersion is installed, which is newer than this ${VERSION}.$\r$\n$\r$\nReplace it with the older version?" IDNO`
-          !insertmacro QuitWith ${ERROR_PRODUCT_VERSION} "The newer ${PRODUCT} $OldVersion stays installed."
+          !insertmacro LeaveWith ${ERROR_PRODUCT_VERSION} "The newer ${PRODUCT} $OldVersion stays installed."
         ${EndIf}
       ${EndIf}
       !insertmacro Log "Replacing the newer version $OldVersion with ${VERSION}."
@@ -352,7 +360,7 @@ Function .onInit
   Call InstalledDlls
   Call AwaitDllsFree
   ${If} $0 != 1
-    !insertmacro QuitWith ${ERROR_SHARING_VIOLATION} "Nothing was installed: Messenger has ${PRODUCT} loaded."
+    !insertmacro LeaveWith ${ERROR_SHARING_VIOLATION} "Nothing was installed: Messenger has ${PRODUCT} loaded."
   ${EndIf}
 FunctionEnd
 
@@ -804,7 +812,7 @@ Function un.onInit
     ${Do}
       !insertmacro Log "The installed DLL is in use: Messenger is running."
       ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${IN_USE_QUESTION}" /SD IDCANCEL IDRETRY`
-        !insertmacro QuitWith ${ERROR_SHARING_VIOLATION} "Nothing was removed: Messenger has ${PRODUCT} loaded."
+        !insertmacro LeaveWith ${ERROR_SHARING_VIOLATION} "Nothing was removed: Messenger has ${PRODUCT} loaded."
       ${EndIf}
       Call un.DllInUse
     ${LoopWhile} $0 == 1

@@ -621,13 +621,19 @@ failures)
     wine_run reg delete "$settings_key" /f >/dev/null
     wine_run reg delete 'HKCU\Software\Venmoor' /f >/dev/null
 
-    step "a newer version installed: a silent setup refuses with 1638 and changes nothing, unless /ALLOWDOWNGRADE"
+    step "a newer version installed: the setup asks, silently refuses with 1638, and changes nothing, unless /ALLOWDOWNGRADE"
     wine_run "$setup" /S || fail "the installer exited with $?"
     wine_run reg add "HKCU\\$uninst_subkey" /v DisplayVersion /d 9.0.0.0 /f >/dev/null
     snapshot newer
     setup_exits 1638 /S
+    (rc=0; wine_run "$setup" || rc=$?; echo "$rc" >"$work/setup.rc") &
+    setup_pid=$!
+    question=$(driver press No) || fail "with its pages, the setup did not ask before a downgrade"
+    grep -q "9.0.0.0" <<<"$question" || fail "the question does not name the newer version: $question"
+    wait "$setup_pid"
+    [ "$(cat "$work/setup.rc")" = $((1638 % 256)) ] || fail "the declined downgrade exited with $(cat "$work/setup.rc")"
     snapshot after
-    expect_same newer after "after the refused downgrade"
+    expect_same newer after "after the refused downgrades"
     setup_exits 0 /S /ALLOWDOWNGRADE
     expect_entry HKCU "$user_dir"
     uninstall_in_place "$user_dir" /S
