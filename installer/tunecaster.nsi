@@ -12,29 +12,51 @@
 ;   /DIDENTITY=<identity.nsh>, the product's name, version, publisher,
 ;   class, library and interface identifiers, ProgIDs and settings key, as
 ;   the build generated them from the one place they are stated.
+;   /DSIGN=<command> when the release is signed: it signs, in place, the
+;   uninstaller that the setup carries (and writes at install time).
 ; The identifiers let the uninstaller remove the registration even when the
 ; DLL can no longer do that itself (deleted or damaged by hand). For the same
 ; reason the uninstaller carries its own copy of the DLL, with which it gives
 ; the user's own quick text 09 back.
 ;
-; Switches:
+; Windows 7 is the oldest Windows it installs on, as for the DLL.
+; One install per scope (per user, all users): a second run updates the
+; install its uninstall entry names, in place or, given another folder, by
+; moving it there. An uninstaller takes away a registration or an uninstall
+; entry only while it points into its own folder.
+;
+; Setup switches:
 ;   /S                silent
 ;   /ALLUSERS         install for all users (needs an elevated run)
+;   /ALLOWDOWNGRADE   a silent setup replaces a newer installed version
 ;   /D=<folder>       install folder (last on the command line, no quotes)
-; Uninstaller:
+; Uninstaller switches:
 ;   /S                silent
 ;   /REMOVESETTINGS   also remove the user's own settings (a tick box when
 ;                     run with its pages)
+;   _?=<folder>       run in place and return the real exit code (the
+;                     registered uninstall commands use it)
+;   /ELEVATED         (its own) the run it starts with administrator rights
+;   /CLEANUP=<pid>    (its own) the copy that deletes the uninstaller run in
+;                     place once that process has ended
 ;
-; Exit codes besides 0: 2 the DLL could not be written, 3 it could not be
-; registered, 161 an all-users folder outside the program folder, 740 not
-; elevated for an all-users install; uninstaller: 32 the DLL is in use (a
-; Messenger is running), 1013 a quick text could not be given back (the
-; rest is uninstalled), 740 as above.
+; Setup exit codes besides 0: 2 the DLL could not be written, 3 it could not
+; be registered, 32 the installed DLL is in use (Messenger runs; nothing
+; changed), 161 an all-users folder outside the program folder, 740 not
+; elevated for an all-users install, 1150 Windows older than Windows 7,
+; 1638 a newer version is installed (silent without /ALLOWDOWNGRADE, or the
+; user declined). Uninstaller: 32 the DLL is in use (nothing changed), 1013
+; a quick text could not be given back (the rest is uninstalled), 740 an
+; all-users uninstall that could not get elevated, 1223 the user declined
+; the elevation.
+; Both write a plain log to %TEMP%: "Tunecaster setup.log" and
+; "Tunecaster uninstall.log".
 
 Unicode true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; The same sources give the same setup, byte for byte: no file times inside.
+SetDateSave off
 ManifestDPIAware true
 
 !ifndef DLL
@@ -47,10 +69,17 @@ ManifestDPIAware true
 !ifndef OUTFILE
   !define OUTFILE "${PRODUCT}Setup-${VERSION}.exe"
 !endif
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+!endif
 
 !define UNINST_LIST "Software\Microsoft\Windows\CurrentVersion\Uninstall"
 !define UNINST_KEY "${UNINST_LIST}\${PRODUCT}"
-!define UNINSTALLER "Uninstall.exe"
+!define UNINSTALLER "Uninstall ${PRODUCT}.exe"
+; What the setup before this one called its uninstaller. A file of that name
+; is removed only where our own uninstall entry names it: in any other
+; folder it is another program's.
+!define OLD_UNINSTALLER "Uninstall.exe"
 ; Exit codes are Windows' own error codes where one says what went wrong:
 ; "The requested operation requires elevation."
 !define ERROR_ELEVATION_REQUIRED 740
@@ -60,10 +89,18 @@ ManifestDPIAware true
 !define ERROR_BAD_PATHNAME 161
 ; "The configuration registry key could not be written."
 !define ERROR_CANTWRITE 1013
+; "The specified program requires a newer version of Windows."
+!define ERROR_OLD_WIN_VERSION 1150
+; "Another version of this product is already installed."
+!define ERROR_PRODUCT_VERSION 1638
+; "The operation was canceled by the user."
+!define ERROR_CANCELLED 1223
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
+!include "WordFunc.nsh"
+!include "WinVer.nsh"
 !include "Sections.nsh"
 
 Name "${PRODUCT}"
@@ -84,6 +121,12 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 Var RegsvrArgs   ; the per-user switches for regsvr32, empty machine-wide
 Var AllUsers     ; "1" for an all-users install
+Var Log          ; the plain log in %TEMP%
+; The install of this scope that the uninstall entry names, if any: its
+; folder, version, and the command that uninstalls it.
+Var OldDir
+Var OldVersion
+Var OldUninstaller
 ; What the install folder and the registry held before this run, so that a
 ; failed run takes away only what it put there ("1" when present).
 Var HadFolder
@@ -91,6 +134,7 @@ Var HadDll
 Var HadUninstaller
 Var HadTrees     ; one digit per registration tree, in RegistrationTrees order
 Var QuickTextsKept ; "1" when a quick text could not be given back
+Var Lock         ; the uninstaller's handle on the DLL, which keeps it from loading
 
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_NOAUTOCLOSE
@@ -107,6 +151,57 @@ Var QuickTextsKept ; "1" when a quick text could not be given back
 !insertmacro MUI_UNPAGE_INSTFILES
 
 !insertmacro MUI_LANGUAGE "English"
+
+; --- Log ---------------------------------------------------------------------
+
+; A line in the details and in the plain log: the details window is gone
+; when a silent run or a deployment tool needs to know what happened.
+!macro Log text
+  DetailPrint "${text}"
+  FileWrite $Log "${text}$\r$\n"
+!macroend
+
+; The uninstaller run again with administrator rights (/ELEVATED) goes on
+; with the log of the run that started it.
+!macro OpenLog name
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/ELEVATED" $1
+  ${If} ${Errors}
+    FileOpen $Log "$TEMP\${PRODUCT} ${name}.log" w
+  ${Else}
+    FileOpen $Log "$TEMP\${PRODUCT} ${name}.log" a
+    FileSeek $Log 0 END
+  ${EndIf}
+  FileWrite $Log "${PRODUCT} ${VERSION} ${name}$\r$\n"
+  FileWrite $Log "command line: $0$\r$\n"
+!macroend
+
+; Stops with CODE after saying MESSAGE to the user (unless silent) and in
+; the log. In .onInit and un.onInit only; sections use Abort.
+!macro QuitWith code message
+  !insertmacro Log "${message}"
+  !insertmacro Log "exit code ${code}"
+  MessageBox MB_OK|MB_ICONSTOP "${message}" /SD IDOK
+  SetErrorLevel ${code}
+  Quit
+!macroend
+
+; The same without a message, for an answer the user has just given.
+!macro LeaveWith code message
+  !insertmacro Log "${message}"
+  !insertmacro Log "exit code ${code}"
+  SetErrorLevel ${code}
+  Quit
+!macroend
+
+; The same in a section: the rest of the run is skipped.
+!macro AbortWith code message
+  !insertmacro Log "${message}"
+  !insertmacro Log "exit code ${code}"
+  SetErrorLevel ${code}
+  Abort "${message}"
+!macroend
 
 ; The Software\Classes trees that registration writes, under the root of the
 ; install mode, each with its place in $HadTrees. Removing these trees undoes
@@ -137,17 +232,71 @@ Var QuickTextsKept ; "1" when a quick text could not be given back
   ${EndIf}
 !macroend
 
+; --- Messenger running -------------------------------------------------------
+
+; Sets $0 to "1" while some process has the DLL at $R9 loaded. Windows
+; does not let a file that is mapped as a program image be opened for
+; writing (nor deleted), and Wine behaves the same; renaming would succeed
+; on Windows and tell nothing.
+!macro DllInUseFunction un
+Function ${un}DllInUse
+  StrCpy $0 0
+  ${If} ${FileExists} $R9
+    ClearErrors
+    FileOpen $1 $R9 a
+    ${If} ${Errors}
+      StrCpy $0 1
+    ${Else}
+      FileClose $1
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro DllInUseFunction ""
+!insertmacro DllInUseFunction "un."
+
+!define IN_USE_QUESTION "Messenger is running and has ${PRODUCT} loaded, so ${PRODUCT} cannot be changed now.$\r$\n$\r$\nClose Messenger (exit it, also from the notification area), then choose Retry."
+
+; Waits for the user to close Messenger while the DLL at $R9 or at $R8 (may
+; be empty) is loaded: $0 is "1" when both are free, "0" when the user
+; cancelled (always, when silent).
+Function AwaitDllsFree
+  ${Do}
+    Call DllInUse
+    ${If} $0 == 0
+    ${AndIf} $R8 != ""
+      Push $R9
+      StrCpy $R9 $R8
+      Call DllInUse
+      Pop $R9
+    ${EndIf}
+    ${If} $0 == 0
+      StrCpy $0 1
+      Return
+    ${EndIf}
+    !insertmacro Log "The installed DLL is in use: Messenger is running."
+    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${IN_USE_QUESTION}" /SD IDCANCEL IDRETRY`
+      StrCpy $0 0
+      Return
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+
+; --- Setup -------------------------------------------------------------------
+
 !macro RequireAdmin message
   UserInfo::GetAccountType
   Pop $0
   ${If} $0 != "Admin"
-    MessageBox MB_OK|MB_ICONSTOP "${message}" /SD IDOK
-    SetErrorLevel ${ERROR_ELEVATION_REQUIRED}
-    Quit
+    !insertmacro QuitWith ${ERROR_ELEVATION_REQUIRED} "${message}"
   ${EndIf}
 !macroend
 
 Function .onInit
+  !insertmacro OpenLog setup
+  ${IfNot} ${AtLeastWin7}
+    !insertmacro QuitWith ${ERROR_OLD_WIN_VERSION} "${PRODUCT} needs Windows 7 or later. Nothing was installed."
+  ${EndIf}
   StrCpy $RegsvrArgs "/n /i:user"
   StrCpy $AllUsers 0
   SetShellVarContext current
@@ -168,20 +317,61 @@ Function .onInit
       StrCpy $INSTDIR "$PROGRAMFILES\${PRODUCT}"
     ${EndIf}
   ${EndIf}
-  ; An earlier install of the same kind is updated where it is, rather than
-  ; leaving its files behind in the old folder.
-  ReadRegStr $0 SHCTX "${UNINST_KEY}" "InstallLocation"
-  ${If} $R2 == 1
-  ${AndIf} $0 != ""
-    StrCpy $INSTDIR $0
+
+  ; An earlier install of the same scope is updated where it is, unless a
+  ; folder was chosen; then it moves there.
+  ReadRegStr $OldDir SHCTX "${UNINST_KEY}" "InstallLocation"
+  ReadRegStr $OldVersion SHCTX "${UNINST_KEY}" "DisplayVersion"
+  ReadRegStr $OldUninstaller SHCTX "${UNINST_KEY}" "UninstallString"
+  ${If} $OldDir != ""
+    !insertmacro Log "Installed: version $OldVersion in $OldDir"
   ${EndIf}
+  ${If} $R2 == 1
+  ${AndIf} $OldDir != ""
+    StrCpy $INSTDIR $OldDir
+  ${EndIf}
+
+  ${If} $OldVersion != ""
+    ${VersionCompare} "${VERSION}" $OldVersion $0
+    ${If} $0 == 2
+      ClearErrors
+      ${GetOptions} $R0 "/ALLOWDOWNGRADE" $R1
+      ${If} ${Errors}
+        ${If} ${Silent}
+          !insertmacro QuitWith ${ERROR_PRODUCT_VERSION} "${PRODUCT} $OldVersion is installed, which is newer than ${VERSION}. Nothing was installed (/ALLOWDOWNGRADE replaces it)."
+        ${EndIf}
+        ${If} ${Cmd} `MessageBox MB_YESNO|MB_ICONQUESTION "${PRODUCT} $OldVersion is installed, which is newer than this ${VERSION}.$\r$\n$\r$\nReplace it with the older version?" IDNO`
+          !insertmacro LeaveWith ${ERROR_PRODUCT_VERSION} "The newer ${PRODUCT} $OldVersion stays installed."
+        ${EndIf}
+      ${EndIf}
+      !insertmacro Log "Replacing the newer version $OldVersion with ${VERSION}."
+    ${EndIf}
+  ${EndIf}
+
   ${If} $AllUsers == 1
     Call CheckMachineFolder
     ${If} $0 != ""
-      MessageBox MB_OK|MB_ICONSTOP $0 /SD IDOK
-      SetErrorLevel ${ERROR_BAD_PATHNAME}
-      Quit
+      !insertmacro QuitWith ${ERROR_BAD_PATHNAME} $0
     ${EndIf}
+  ${EndIf}
+
+  ; Asked before the pages, so that nobody fills them in for nothing; asked
+  ; again right before anything is written.
+  Call InstalledDlls
+  Call AwaitDllsFree
+  ${If} $0 != 1
+    !insertmacro LeaveWith ${ERROR_SHARING_VIOLATION} "Nothing was installed: Messenger has ${PRODUCT} loaded."
+  ${EndIf}
+FunctionEnd
+
+; $R9 and $R8 become the DLLs that a running Messenger may have loaded: the
+; one in the install folder and the earlier install's, when elsewhere.
+Function InstalledDlls
+  StrCpy $R9 "$INSTDIR\${DLL_FILE}"
+  StrCpy $R8 ""
+  ${If} $OldDir != ""
+  ${AndIf} $OldDir != $INSTDIR
+    StrCpy $R8 "$OldDir\${DLL_FILE}"
   ${EndIf}
 FunctionEnd
 
@@ -242,6 +432,7 @@ FunctionEnd
 ; back byte for byte, and only registration trees that this run created go.
 ; An earlier install's uninstall entry was never touched.
 Function RollBack
+  !insertmacro Log "Rolling back."
   !insertmacro RegistrationTrees DeleteTreeIfNew
   ${If} $HadDll == 1
     CopyFiles /SILENT "$PLUGINSDIR\previous.dll" "$INSTDIR\${DLL_FILE}"
@@ -269,16 +460,34 @@ FunctionEnd
     ClearErrors
     CopyFiles /SILENT "${file}" "$PLUGINSDIR\${as}"
     ${If} ${Errors}
-      SetErrorLevel 2
-      Abort "Could not keep a copy of ${file} to restore if the setup fails."
+      !insertmacro AbortWith 2 "Could not keep a copy of ${file} to restore if the setup fails."
     ${EndIf}
     StrCpy ${var} 1
+  ${EndIf}
+!macroend
+
+; The uninstaller of the older name in FOLDER, when the entry of the
+; earlier install names it as its own; never another program's.
+!macro DeleteOurUninstallers folder
+  ${If} $OldUninstaller == '"${folder}\${OLD_UNINSTALLER}"'
+    Delete "${folder}\${OLD_UNINSTALLER}"
   ${EndIf}
 !macroend
 
 Section "Tunecaster" SecMain
   SectionIn RO
   InitPluginsDir
+  !insertmacro Log "Installing ${PRODUCT} ${VERSION} to $INSTDIR"
+
+  ; Messenger may have been started while the pages were shown: the last
+  ; check before anything is written. A file that cannot be written is
+  ; never skipped.
+  Call InstalledDlls
+  Call AwaitDllsFree
+  ${If} $0 != 1
+    !insertmacro AbortWith ${ERROR_SHARING_VIOLATION} "Nothing was installed: Messenger has ${PRODUCT} loaded. Close Messenger and run the setup again."
+  ${EndIf}
+
   StrCpy $HadFolder 0
   ${If} ${FileExists} "$INSTDIR\*.*"
     StrCpy $HadFolder 1
@@ -289,27 +498,48 @@ Section "Tunecaster" SecMain
   !insertmacro RegistrationTrees NoteTree
   SetOutPath "$INSTDIR"
 
-  ; A messenger that still has an older copy loaded keeps the file locked.
-  ClearErrors
+  ; Unpacked first and then copied, so that a failure to write is ours to
+  ; handle (NSIS would ask Abort / Retry / Ignore without naming the cause).
   SetOverwrite on
-  File "/oname=${DLL_FILE}" "${DLL}"
+  File "/oname=$PLUGINSDIR\new.dll" "${DLL}"
+  System::Call 'kernel32::CopyFileW(w "$PLUGINSDIR\new.dll", w "$INSTDIR\${DLL_FILE}", i 0) i .r0 ?e'
+  Pop $1
+  ${If} $0 == 0
+    Call RollBack
+    ${If} $1 == ${ERROR_SHARING_VIOLATION}
+      !insertmacro AbortWith ${ERROR_SHARING_VIOLATION} "Could not write $INSTDIR\${DLL_FILE}: Messenger has it loaded. Close Messenger and run the setup again."
+    ${EndIf}
+    !insertmacro AbortWith 2 "Could not write $INSTDIR\${DLL_FILE} (error $1)."
+  ${EndIf}
+  ClearErrors
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   ${If} ${Errors}
     Call RollBack
-    SetErrorLevel 2
-    Abort "Could not write $INSTDIR\${DLL_FILE}. Close Messenger and run the setup again."
+    !insertmacro AbortWith 2 "Could not write $INSTDIR\${UNINSTALLER}."
   ${EndIf}
-  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
-  DetailPrint "Registering the plug-in..."
+  !insertmacro Log "Registering the plug-in..."
   StrCpy $0 "not started"
   ClearErrors
   ExecWait '"$SYSDIR\regsvr32.exe" /s $RegsvrArgs "$INSTDIR\${DLL_FILE}"' $0
   ${If} ${Errors}
   ${OrIf} $0 != 0
-    DetailPrint "regsvr32 failed: $0"
     Call RollBack
-    SetErrorLevel 3
-    Abort "The plug-in could not be registered (regsvr32: $0)."
+    !insertmacro AbortWith 3 "The plug-in could not be registered (regsvr32: $0)."
+  ${EndIf}
+
+  ; The earlier install goes: from another folder all of its files (the
+  ; registration and the entry are ours now), in this folder the
+  ; uninstaller of an older name.
+  ${If} $OldDir != ""
+  ${AndIf} $OldDir != $INSTDIR
+    !insertmacro Log "Removing the earlier install in $OldDir"
+    Delete /REBOOTOK "$OldDir\${DLL_FILE}"
+    Delete "$OldDir\${UNINSTALLER}"
+    !insertmacro DeleteOurUninstallers $OldDir
+    RMDir "$OldDir"
+  ${ElseIf} $OldDir != ""
+    !insertmacro DeleteOurUninstallers $INSTDIR
   ${EndIf}
 
   ; On a fresh profile the list of uninstall entries does not exist until
@@ -325,51 +555,65 @@ Section "Tunecaster" SecMain
       StrCpy $1 1
     ${EndIf}
   ${EndIf}
+  ; The uninstall commands run the uninstaller in place (_?=), so that
+  ; whoever runs them waits for it and gets its real exit code.
   WriteRegStr SHCTX "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegDWORD SHCTX "${UNINST_KEY}" "CreatedEntryList" $1
   WriteRegStr SHCTX "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr SHCTX "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr SHCTX "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\${DLL_FILE},0"
+  WriteRegStr SHCTX "${UNINST_KEY}" "URLInfoAbout" "${URL_INFO_ABOUT}"
+  WriteRegStr SHCTX "${UNINST_KEY}" "HelpLink" "${HELP_LINK}"
   WriteRegStr SHCTX "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr SHCTX "${UNINST_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-  WriteRegStr SHCTX "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegStr SHCTX "${UNINST_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}" _?=$INSTDIR'
+  WriteRegStr SHCTX "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S _?=$INSTDIR'
   WriteRegDWORD SHCTX "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD SHCTX "${UNINST_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $1 $2 $3
   IntFmt $1 "0x%08X" $1
   WriteRegDWORD SHCTX "${UNINST_KEY}" "EstimatedSize" $1
+  !insertmacro Log "Installed."
+  !insertmacro Log "exit code 0"
 SectionEnd
 
-; --- Uninstaller -----------------------------------------------------------
+; --- Uninstaller -------------------------------------------------------------
 
-; Sets $0 to "1" while some process has the installed DLL loaded. Windows
-; does not let a file that is mapped as a program image be opened for
-; writing (nor deleted), and Wine behaves the same; renaming would succeed
-; on Windows and tell nothing. A per-user uninstall cannot have the file
-; deleted at the next restart either, so it must not start while the DLL
-; is loaded: it would take the registration and leave the file for good.
-Function un.DllInUse
-  StrCpy $0 0
+; Opens the installed DLL for writing and keeps it open in $Lock: $0 is "1"
+; when that worked (or there is no DLL), "0" while some process has it
+; loaded. While the handle is open nobody can load the DLL, since loading
+; shares the file for reading only: a Messenger started during the
+; uninstall cannot take the quick-text slot back after it was given back.
+Function un.LockDll
+  StrCpy $Lock 0
+  StrCpy $0 1
   ${If} ${FileExists} "$INSTDIR\${DLL_FILE}"
-    ClearErrors
-    FileOpen $1 "$INSTDIR\${DLL_FILE}" a
-    ${If} ${Errors}
-      StrCpy $0 1
+    ; GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING
+    System::Call 'kernel32::CreateFileW(w "$INSTDIR\${DLL_FILE}", i 0xC0000000, i 1, p 0, i 3, i 0, p 0) i .r1'
+    ${If} $1 == -1
+      StrCpy $0 0
     ${Else}
-      FileClose $1
+      StrCpy $Lock $1
     ${EndIf}
   ${EndIf}
 FunctionEnd
 
-; Waits for the user to close Messenger: $0 is "1" when the DLL is free,
-; "0" when the user cancelled (always, when silent).
-Function un.AwaitDllFree
+Function un.UnlockDll
+  ${If} $Lock != 0
+    System::Call 'kernel32::CloseHandle(i $Lock)'
+    StrCpy $Lock 0
+  ${EndIf}
+FunctionEnd
+
+; Waits for the user to close Messenger and takes the lock: $0 is "1" when
+; it has it, "0" when the user cancelled (always, when silent).
+Function un.AwaitDllLocked
   ${Do}
-    Call un.DllInUse
-    ${If} $0 == 0
-      StrCpy $0 1
+    Call un.LockDll
+    ${If} $0 == 1
       Return
     ${EndIf}
-    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Messenger is running and has ${PRODUCT} loaded, so it cannot be removed now.$\r$\n$\r$\nClose Messenger (exit it, also from the notification area), then choose Retry." /SD IDCANCEL IDRETRY`
+    !insertmacro Log "The installed DLL is in use: Messenger is running."
+    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${IN_USE_QUESTION}" /SD IDCANCEL IDRETRY`
       StrCpy $0 0
       Return
     ${EndIf}
@@ -379,11 +623,10 @@ FunctionEnd
 Section "un.Tunecaster" SecUnMain
   SectionIn RO
   ; Messenger may have been started while the pages were shown: before
-  ; anything changes, once more.
-  Call un.AwaitDllFree
+  ; anything changes, once more, and this time it stays out until the end.
+  Call un.AwaitDllLocked
   ${If} $0 != 1
-    SetErrorLevel ${ERROR_SHARING_VIOLATION}
-    Abort "Nothing was removed: Messenger has ${PRODUCT} loaded."
+    !insertmacro AbortWith ${ERROR_SHARING_VIOLATION} "Nothing was removed: Messenger has ${PRODUCT} loaded."
   ${EndIf}
 
   ; The user's own quick text 09, as it was before the plug-in first wrote
@@ -391,7 +634,7 @@ Section "un.Tunecaster" SecUnMain
   ; there. The uninstaller's own copy of the DLL does it, so that it works
   ; even when the installed one was deleted or damaged by hand. It reaches
   ; only the user who runs the uninstaller.
-  DetailPrint "Giving back your own quick text 09..."
+  !insertmacro Log "Giving back your own quick text 09..."
   File "/oname=$PLUGINSDIR\${DLL_FILE}" "${DLL}"
   StrCpy $0 "not started"
   ClearErrors
@@ -399,20 +642,39 @@ Section "un.Tunecaster" SecUnMain
   ${If} ${Errors}
   ${OrIf} $0 != 0
     StrCpy $QuickTextsKept 1
-    DetailPrint "regsvr32 failed: $0"
+    !insertmacro Log "regsvr32 failed: $0"
     MessageBox MB_OK|MB_ICONEXCLAMATION "Your own quick text 09 could not be put back everywhere. What could not be put back stays under HKEY_CURRENT_USER\${SETTINGS_KEY}\SavedQuickText09, and your ${PRODUCT} settings are kept with it." /SD IDOK
     SetErrorLevel ${ERROR_CANTWRITE}
   ${EndIf}
 
-  DetailPrint "Unregistering the plug-in..."
-  ExecWait '"$SYSDIR\regsvr32.exe" /u /s $RegsvrArgs "$INSTDIR\${DLL_FILE}"' $0
-  ; Whatever regsvr32 managed, these keys are ours alone.
-  !insertmacro RegistrationTrees DeleteTree
+  ; The registration is ours only while it names our DLL: a newer install
+  ; in another folder owns it otherwise. The keys are ours alone, and
+  ; removing them needs no working DLL.
+  ReadRegStr $0 SHCTX "Software\Classes\CLSID\${CLSID}\InprocServer32" ""
+  ${If} $0 == "$INSTDIR\${DLL_FILE}"
+    !insertmacro Log "Unregistering the plug-in..."
+    !insertmacro RegistrationTrees DeleteTree
+  ${ElseIf} $0 != ""
+    !insertmacro Log "The registration names $0, not this install: it stays."
+  ${EndIf}
 
+  Call un.UnlockDll
   Delete /REBOOTOK "$INSTDIR\${DLL_FILE}"
-  Delete "$INSTDIR\${UNINSTALLER}"
-  ; Only an empty folder goes: anything the user put there stays.
+  ; Run in place (as the registered commands do, so that their caller waits
+  ; for the real exit code) this program is the uninstaller, and NSIS keeps
+  ; its own file open: a copy of it in the temporary folder deletes the file
+  ; and the then empty folder once this process has ended.
+  ; Windows does not remove a folder that is some process's working
+  ; directory: neither this one's nor that of the copy it starts.
   SetOutPath "$TEMP"
+  Delete "$INSTDIR\${UNINSTALLER}"
+  ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+    GetTempFileName $0
+    CopyFiles /SILENT "$EXEPATH" $0
+    System::Call 'kernel32::GetCurrentProcessId() i .r1'
+    Exec '"$0" /CLEANUP=$1 _?=$INSTDIR'
+  ${EndIf}
+  ; Only an empty folder goes: anything the user put there stays.
   RMDir /REBOOTOK "$INSTDIR"
 SectionEnd
 
@@ -420,42 +682,140 @@ Section /o "un.Remove my settings" SecUnSettings
   ; The copies of quick texts that could not be given back are the user's
   ; own: they must not go with the settings.
   ${If} $QuickTextsKept == 1
-    DetailPrint "Your settings are kept: they hold the quick text that could not be put back."
+    !insertmacro Log "Your settings are kept: they hold the quick text that could not be put back."
   ${Else}
+    !insertmacro Log "Removing your settings."
     DeleteRegKey HKCU "${SETTINGS_KEY}"
   ${EndIf}
 SectionEnd
 
 ; Last, so that a script waiting for the entry to go knows the rest is done.
+; The entry is ours only while it names our folder.
 Section "-un.Entry"
-  ClearErrors
-  ReadRegDWORD $1 SHCTX "${UNINST_KEY}" "CreatedEntryList"
-  DeleteRegKey SHCTX "${UNINST_KEY}"
-  ${If} $1 == 1
-    DeleteRegKey /ifempty SHCTX "${UNINST_LIST}"
+  ReadRegStr $0 SHCTX "${UNINST_KEY}" "InstallLocation"
+  ${If} $0 == $INSTDIR
+    ClearErrors
+    ReadRegDWORD $1 SHCTX "${UNINST_KEY}" "CreatedEntryList"
+    DeleteRegKey SHCTX "${UNINST_KEY}"
+    ${If} $1 == 1
+      DeleteRegKey /ifempty SHCTX "${UNINST_LIST}"
+    ${EndIf}
+  ${ElseIf} $0 != ""
+    !insertmacro Log "The uninstall entry names $0, not this install: it stays."
+  ${EndIf}
+  ${If} $QuickTextsKept == 1
+    !insertmacro Log "exit code ${ERROR_CANTWRITE}"
+  ${Else}
+    !insertmacro Log "Uninstalled."
+    !insertmacro Log "exit code 0"
   ${EndIf}
 SectionEnd
 
+; Runs this uninstaller again with administrator rights (Windows asks the
+; user) and waits for it: this process then exits with its exit code.
+Function un.RunElevated
+  ; NSIS takes _?= off the parameters; the elevated run must work in place
+  ; too, or it would return before it has done anything.
+  ${GetParameters} $R0
+  StrCpy $R0 "$R0 /ELEVATED _?=$INSTDIR"
+  !insertmacro Log "Asking for administrator rights..."
+  FileClose $Log
+  ; SHELLEXECUTEINFOW with SEE_MASK_NOCLOSEPROCESS, the verb "runas"
+  System::Call '*(i 60, i 0x40, p $HWNDPARENT, w "runas", w "$EXEPATH", w "$R0", w "$TEMP", i 1, p 0, p 0, p 0, p 0, i 0, p 0, p 0) p .r1'
+  System::Call 'shell32::ShellExecuteExW(p r1) i .r2 ?e'
+  Pop $3
+  ${If} $2 == 0
+    FileOpen $Log "$TEMP\${PRODUCT} uninstall.log" a
+    FileSeek $Log 0 END
+    System::Free $1
+    ${If} $3 == ${ERROR_CANCELLED}
+      !insertmacro QuitWith ${ERROR_CANCELLED} "${PRODUCT} is installed for all users: only an administrator can remove it, and the request for administrator rights was declined. Nothing was removed."
+    ${EndIf}
+    !insertmacro QuitWith ${ERROR_ELEVATION_REQUIRED} "${PRODUCT} is installed for all users: only an administrator can remove it. Run the uninstaller as administrator."
+  ${EndIf}
+  System::Call '*$1(i, i, p, p, p, p, p, i, p, p, p, p, i, p, p .r4)'
+  System::Free $1
+  System::Call 'kernel32::WaitForSingleObject(p r4, i -1)'
+  System::Call 'kernel32::GetExitCodeProcess(p r4, *i .r5)'
+  System::Call 'kernel32::CloseHandle(p r4)'
+  FileOpen $Log "$TEMP\${PRODUCT} uninstall.log" a
+  FileSeek $Log 0 END
+  !insertmacro Log "The uninstall ran with administrator rights: exit code $5"
+  SetErrorLevel $5
+  Quit
+FunctionEnd
+
+; The copy that removes the uninstaller run in place: waits for process
+; PID to end, then deletes the uninstaller and the folder if it is empty.
+; Its own file, in the temporary folder, goes at the next restart where
+; Windows allows that.
+Function un.CleanUpAfter
+  SetOutPath "$TEMP"
+  System::Call 'kernel32::OpenProcess(i 0x100000, i 0, i $R1) i .r0'
+  ${If} $0 != 0
+    System::Call 'kernel32::WaitForSingleObject(i r0, i 60000)'
+    System::Call 'kernel32::CloseHandle(i r0)'
+  ${EndIf}
+  ; The run that asked for administrator rights waits for that process and
+  ; has the file open a moment longer.
+  ${ForEach} $0 1 40 + 1
+    Delete "$INSTDIR\${UNINSTALLER}"
+    ${IfNot} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+      ${Break}
+    ${EndIf}
+    Sleep 250
+  ${Next}
+  RMDir "$INSTDIR"
+  Delete /REBOOTOK "$EXEPATH"
+  SetErrorLevel 0
+  Quit
+FunctionEnd
+
 Function un.onInit
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/CLEANUP=" $R1
+  ${IfNot} ${Errors}
+    Call un.CleanUpAfter
+  ${EndIf}
+  !insertmacro OpenLog uninstall
   ; The install mode is not passed on the command line: an all-users install
   ; is the one whose folder the machine-wide uninstall entry names.
   StrCpy $RegsvrArgs "/n /i:user"
   StrCpy $QuickTextsKept 0
+  StrCpy $Lock 0
   SetShellVarContext current
   ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
   ${If} $0 != ""
   ${AndIf} $0 == $INSTDIR
-    !insertmacro RequireAdmin "${PRODUCT} is installed for all users: only an administrator can remove it. Run the uninstaller as administrator."
+    UserInfo::GetAccountType
+    Pop $0
+    ${If} $0 != "Admin"
+      ${GetParameters} $R0
+      ClearErrors
+      ${GetOptions} $R0 "/ELEVATED" $R1
+      ${IfNot} ${Errors}
+        !insertmacro QuitWith ${ERROR_ELEVATION_REQUIRED} "${PRODUCT} is installed for all users: only an administrator can remove it. Run the uninstaller as administrator."
+      ${EndIf}
+      Call un.RunElevated
+    ${EndIf}
     StrCpy $RegsvrArgs ""
     SetShellVarContext all
   ${EndIf}
   InitPluginsDir
+  !insertmacro Log "Uninstalling ${PRODUCT} from $INSTDIR"
 
   ; Said before the pages rather than after them, where it is checked again.
-  Call un.AwaitDllFree
-  ${If} $0 != 1
-    SetErrorLevel ${ERROR_SHARING_VIOLATION}
-    Quit
+  StrCpy $R9 "$INSTDIR\${DLL_FILE}"
+  Call un.DllInUse
+  ${If} $0 == 1
+    ${Do}
+      !insertmacro Log "The installed DLL is in use: Messenger is running."
+      ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${IN_USE_QUESTION}" /SD IDCANCEL IDRETRY`
+        !insertmacro LeaveWith ${ERROR_SHARING_VIOLATION} "Nothing was removed: Messenger has ${PRODUCT} loaded."
+      ${EndIf}
+      Call un.DllInUse
+    ${LoopWhile} $0 == 1
   ${EndIf}
 
   ${GetParameters} $R0
@@ -464,6 +824,14 @@ Function un.onInit
   ${IfNot} ${Errors}
     !insertmacro SelectSection ${SecUnSettings}
   ${EndIf}
+FunctionEnd
+
+Function .onGUIEnd
+  FileClose $Log
+FunctionEnd
+
+Function un.onGUIEnd
+  FileClose $Log
 FunctionEnd
 
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN

@@ -3,7 +3,6 @@
 #include "platform/Boundary.h"
 #include "platform/Win32.h"
 #include "settings/QuickTextSlot.h"
-#include "settings/modReg.h"
 
 #include <algorithm>
 
@@ -103,17 +102,8 @@ QuickTextDelivery::Front QuickTextDelivery::lookAtTheFront() {
 // The user's own content of the slot is saved before the first write, and a
 // slot whose content could not be saved is not written.
 bool QuickTextDelivery::writeSlot(const std::wstring& owner, const std::wstring& text) {
-    std::optional<std::wstring> slot;
-    step([&] {
-        if (quickText::keepOriginal(owner)) slot = quickText::slotPath(owner);
-    });
-    if (!slot) return false;
-    step([&] {
-        if (modReg::ReadRegDword(HKEY_CURRENT_USER, *slot, L"AutoSend") == 0)
-            modReg::WriteRegDword(HKEY_CURRENT_USER, *slot, L"AutoSend", 1);
-    });
     bool written = false;
-    step([&] { written = modReg::WriteRegString(HKEY_CURRENT_USER, *slot, L"Message", text); });
+    step([&] { written = quickText::writeCommand(owner, text); });
     return written;
 }
 

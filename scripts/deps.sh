@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make mingw-w64 mingw-w64-tools libwine-dev wine wine32:i386
-          xvfb xauth googletest nsis "$@")
+          xvfb xauth googletest nsis osslsigncode openssl "$@")
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 

@@ -16,9 +16,32 @@
 # (default out/release) move the build and the output. The product's name,
 # version and identifiers come from the build's generated identity, so that
 # the installer can never disagree with the DLL about what to remove.
+#
+# Reproducible: every time stamp the linker, objcopy and the signature write
+# is SOURCE_DATE_EPOCH, by default the time of the last commit; NSIS stores
+# no file times. One commit built in any two folders gives the same
+# SHA256SUMS (scripts/reproducible.sh checks it).
+#
+# Signed when TC_SIGN_PFX (a PKCS#12 file) and TC_SIGN_PASSWORD are set,
+# with an RFC 3161 time stamp when TC_SIGN_TIMESTAMP_URL is set too
+# (scripts/sign.sh): the stripped DLL before it is packaged, the uninstaller
+# that the setup writes, and the setup. The sums are taken after signing.
+# Without a certificate the release is unsigned, and says so.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
+
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null) ||
+        { echo "not a git checkout: set SOURCE_DATE_EPOCH" >&2; exit 2; }
+fi
+export SOURCE_DATE_EPOCH
+
+signing() { [ -n "${TC_SIGN_PFX:-}" ]; }
+if signing && [ -z "${TC_SIGN_PASSWORD+set}" ]; then
+    echo "TC_SIGN_PFX is set but TC_SIGN_PASSWORD is not" >&2
+    exit 2
+fi
 
 # strip_dll DLL OUTDIR: OUTDIR/$TC_DLL_FILE is DLL without its debug
 # sections and symbol table, which go to OUTDIR/$TC_DLL_FILE.debug; its
@@ -51,25 +74,41 @@ build_installer() {
     out=$(cd "$2" && pwd)
     strip_dll "$dll" "$out" || { echo "could not strip $dll" >&2; return 1; }
     command -v makensis >/dev/null || { echo "makensis not found: run scripts/deps.sh nsis" >&2; return 1; }
+    local setup="$out/${TC_PRODUCT_NAME}Setup-$TC_VERSION.exe" sign=()
+    if signing; then
+        export TC_SIGN_NAME=$TC_PRODUCT_NAME
+        "$here/sign.sh" "$out/$TC_DLL_FILE" || return 1
+        sign=("-DSIGN=$here/sign.sh")
+    fi
     makensis -V2 -WX "-DDLL=$out/$TC_DLL_FILE" "-DIDENTITY=$identity/identity.nsh" \
-        "-DOUTFILE=$out/${TC_PRODUCT_NAME}Setup-$TC_VERSION.exe" "$root/installer/tunecaster.nsi"
+        "-DOUTFILE=$setup" "${sign[@]}" "$root/installer/tunecaster.nsi" || return 1
+    if signing; then "$here/sign.sh" "$setup" || return 1; fi
 }
 
 release() {
     local build=${TC_RELEASE_BUILD_DIR:-$root/build-release}
     local out=${TC_RELEASE_OUT_DIR:-$root/out/release}
-    "$here/deps.sh" nsis
+    "$here/deps.sh"
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTC_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$build" -j"$(nproc)" --target tunecaster
     rm -rf "$out"
     mkdir -p "$out"
     # shellcheck source=/dev/null
     source "$build/gen/identity/identity.env"
+    # An earlier release build's DLL would keep that build's time stamp.
+    rm -f "$build/bin/$TC_DLL_FILE"
+    cmake --build "$build" -j"$(nproc)" --target tunecaster
+    cmake "-DOBJDUMP=i686-w64-mingw32-objdump" "-DDLL=$build/bin/$TC_DLL_FILE" \
+        -P "$root/tests/plugin/check_imports.cmake" >/dev/null
     build_installer "$build/bin/$TC_DLL_FILE" "$out" "$build/gen/identity"
     (cd "$out" && sha256sum "$TC_DLL_FILE" "$TC_DLL_FILE.debug" \
         "${TC_PRODUCT_NAME}Setup-$TC_VERSION.exe" > SHA256SUMS)
     echo "Release written to $out:"
     (cd "$out" && ls -l && cat SHA256SUMS)
+    if signing; then
+        echo "Signed with the certificate in $TC_SIGN_PFX."
+    else
+        echo "Unsigned: no certificate given (TC_SIGN_PFX), so Windows will name no publisher."
+    fi
 }
 
 case "${1:-}" in

@@ -13,6 +13,11 @@
 //   tc_installer_driver.exe volatile-key PATH
 //       creates HKEY_CURRENT_USER\PATH as a volatile key, under which no
 //       lasting key can be created.
+//   tc_installer_driver.exe deny-write PATH
+//       lets nobody set values in HKEY_CURRENT_USER\PATH (its access list).
+//   tc_installer_driver.exe run COMMANDLINE
+//       runs COMMANDLINE as Windows runs a registered uninstall command
+//       (CreateProcess, no shell), waits for it and exits with its exit code.
 //   tc_installer_driver.exe hold DLL READY STOP
 //       keeps DLL loaded, as a running Messenger keeps the plug-in: loads it,
 //       creates the file READY, and stays until the file STOP exists.
@@ -20,6 +25,7 @@
 // Exits 0 on success; 1 when the button never comes (listing the buttons
 // there are), the key cannot be made or the DLL does not load; 2 on bad use.
 #include <windows.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <fcntl.h>
@@ -159,6 +165,39 @@ int volatileKey(const std::wstring& path) {
     return 0;
 }
 
+int denyWrite(const std::wstring& path) {
+    HKEY key = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    // KEY_SET_VALUE (2) denied to everyone, all else allowed.
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)",
+                                                              SDDL_REVISION_1, &sd, nullptr) ||
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd) != ERROR_SUCCESS) {
+        std::printf("cannot protect %ls\n", path.c_str());
+        return 1;
+    }
+    LocalFree(sd);
+    RegCloseKey(key);
+    return 0;
+}
+
+int run(std::wstring commandLine) {
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        std::printf("cannot run %ls: %lu\n", commandLine.c_str(), GetLastError());
+        return 255;
+    }
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 255;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
+
 bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -193,9 +232,11 @@ int main() {
         rc = awaitButton(args[1], top) ? 0 : 1;
     } else if (args.size() == 3 && args[0] == L"set-text") rc = setText(args[1], args[2]);
     else if (args.size() == 2 && args[0] == L"volatile-key") rc = volatileKey(args[1]);
+    else if (args.size() == 2 && args[0] == L"deny-write") rc = denyWrite(args[1]);
+    else if (args.size() == 2 && args[0] == L"run") rc = run(args[1]);
     else if (args.size() == 4 && args[0] == L"hold") rc = hold(args[1], args[2], args[3]);
     else std::printf("usage: press BUTTON | await BUTTON | set-text BUTTON TEXT | volatile-key PATH"
-                     " | hold DLL READY STOP\n");
+                     " | deny-write PATH | run COMMANDLINE | hold DLL READY STOP\n");
     std::fflush(stdout);
     return rc;
 }

@@ -5,13 +5,17 @@
 # plug-in through the registration alone, uninstalls, and checks that exactly
 # what the installer added is gone: the registry and the user folders are
 # compared whole with how they were before. The uninstaller's give-back of
-# the user's own quick text 09, its refusal while Messenger has the plug-in
-# loaded, and the all-users folder rule are checked with them; the windows
-# are driven by tc_installer_driver.exe, built beside the tests.
+# the user's own quick text 09, the refusals of the setup and the
+# uninstaller while Messenger has the plug-in loaded, and the all-users
+# folder rule are checked with them; the windows are driven by
+# tc_installer_driver.exe, built beside the tests.
 #
 #   installer_test.sh SOURCE_DIR BUILD_DIR SCENARIO
 #
-# Scenarios: per-user, all-users, failures.
+# Scenarios: per-user, all-users, failures (and refusals: a newer version
+# installed, Windows older than 7), moves (a second folder, another
+# program's files), signed (a release signed with a throwaway certificate,
+# and the setup built twice).
 set -euo pipefail
 
 src=$(cd "$1" && pwd)
@@ -32,6 +36,7 @@ settings_key="HKCU\\Software\\Dorvin's Tunecaster"
 saved_key="$settings_key\\SavedQuickText09"
 host_slot_key='HKCU\Software\Venmoor\Kestrix2\someone@example.com\Preferences\QuickTexts\QuickText01'
 uninst_subkey='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tunecaster'
+uninstaller='Uninstall Tunecaster.exe'
 progid='Tunecaster.PlayerPlugin'
 
 failures=0
@@ -113,6 +118,10 @@ export_reg() {
 # uninstaller gives back: those are checked on their own.
 without_slots09() { awk '/^\[/ { drop = ($0 ~ /\\QuickText09\]$/) } !drop' "$1"; }
 
+without_profile() {  # NAME: the add-on's keys of that sign-in name left out
+    awk -v p="\\\\Kestrix2\\\\$1" '/^\[/ { drop = index($0, p "]") > 0 || index($0, p "\\") > 0 } !drop'
+}
+
 snapshot() {  # NAME: the registry hives and the user and program folders
     export_reg 'HKCU' "$work/$1.hkcu" filtered
     export_reg 'HKLM\Software' "$work/$1.hklm" filtered
@@ -136,28 +145,31 @@ build_setup() {  # DLL OUTDIR: prints the setup's path
     ls "$2"/TunecasterSetup-*.exe
 }
 
-# Runs the registered QuietUninstallString as Windows would and waits for
-# the uninstaller's copy in the temporary folder, which carries on after the
-# launched program has returned: the uninstall entry goes last.
-quiet_uninstall() {  # ROOT (HKCU or HKLM)
-    local cmd exe args
+# Runs the registered QuietUninstallString as a deployment tool does (the
+# command line as it is, no shell) and expects its exit code, 0 unless
+# given: the command must return only once the uninstall is done.
+quiet_uninstall() {  # ROOT (HKCU or HKLM) [CODE]
+    local cmd rc=0
     cmd=$(reg_value "$1\\$uninst_subkey" QuietUninstallString) || { fail "no QuietUninstallString in $1"; return; }
-    exe=${cmd#\"}; exe=${exe%%\"*}
-    args=${cmd##*\"}
-    # shellcheck disable=SC2086
-    wine_run "$exe" $args || fail "the uninstaller ($cmd) exited with $?"
-    for _ in $(seq 120); do
-        key_exists "$1\\$uninst_subkey" || { sleep 1; return; }
-        sleep 0.5
+    driver run "$cmd" || rc=$?
+    [ "$rc" -eq "${2:-0}" ] || fail "the quiet uninstall ($cmd) exited with $rc, expected ${2:-0}"
+}
+
+# Run in place, the uninstaller leaves its own file to a copy of it that
+# deletes it once the uninstaller has ended.
+await_gone() {  # FILE(unix)
+    for _ in $(seq 300); do
+        [ -e "$1" ] || return 0
+        sleep 0.1
     done
-    fail "the uninstall entry in $1 was still there after 60 s"
+    fail "$1 was still there 30 s after the uninstall"
 }
 
 # Runs a copy of the uninstaller with _?= so that it works in place and we
 # wait for it: the way scripts uninstall synchronously.
 uninstall_in_place() {  # INSTDIR(windows) ARGS...
     local dir=$1; shift
-    cp "$(unixpath "$dir\\Uninstall.exe")" "$work/Uninstall-copy.exe"
+    cp "$(unixpath "$dir\\$uninstaller")" "$work/Uninstall-copy.exe"
     wine_cmdline "$work" Uninstall-copy.exe "$@" "_?=$dir" || fail "the uninstaller exited with $?"
 }
 
@@ -165,7 +177,7 @@ uninstall_in_place() {  # INSTDIR(windows) ARGS...
 # eight bits.
 uninstall_in_place_fails() {  # CODE INSTDIR(windows) ARGS...
     local code=$1 dir=$2 rc=0; shift 2
-    cp "$(unixpath "$dir\\Uninstall.exe")" "$work/Uninstall-copy.exe"
+    cp "$(unixpath "$dir\\$uninstaller")" "$work/Uninstall-copy.exe"
     wine_cmdline "$work" Uninstall-copy.exe "$@" "_?=$dir" || rc=$?
     [ "$rc" -eq $((code % 256)) ] || fail "the uninstaller exited with $rc, expected $code"
 }
@@ -184,14 +196,18 @@ expect_entry() {  # ROOT INSTDIR(windows)
     expect_value "$k" DisplayName "Tunecaster"
     expect_value "$k" DisplayVersion "1.0.0.0"
     expect_value "$k" Publisher "Dorvin's Tunecaster"
-    expect_value "$k" UninstallString "\"$2\\Uninstall.exe\""
-    expect_value "$k" QuietUninstallString "\"$2\\Uninstall.exe\" /S"
+    expect_value "$k" UninstallString "\"$2\\$uninstaller\" _?=$2"
+    expect_value "$k" QuietUninstallString "\"$2\\$uninstaller\" /S _?=$2"
+    expect_value "$k" DisplayIcon "$2\\tunecaster.dll,0"
+    expect_value "$k" URLInfoAbout "http://www.example.com/"
+    expect_value "$k" HelpLink "mailto:dorvin@example.com"
     expect_value "$k" NoModify 0x1
     expect_value "$k" NoRepair 0x1
 }
 
-# The DLL installed is the one released beside the setup, stripped.
-expect_installed_files() {  # INSTDIR(windows)
+# The DLL installed is the one released beside the setup, stripped; the
+# folder holds nothing else but the uninstaller and the files named.
+expect_installed_files() {  # INSTDIR(windows) [OTHER FILES...]
     local dir
     dir=$(unixpath "$1")
     [ -d "$dir" ] || { fail "no folder $1"; return; }
@@ -199,9 +215,9 @@ expect_installed_files() {  # INSTDIR(windows)
     if i686-w64-mingw32-objdump -h "$dir/tunecaster.dll" | grep -q '[[:space:]]\.debug_'; then
         fail "$1\\tunecaster.dll carries debug sections"
     fi
-    [ -f "$dir/Uninstall.exe" ] || fail "no $1\\Uninstall.exe"
-    [ "$(ls "$dir" | sort | tr '\n' ' ')" = "Uninstall.exe tunecaster.dll " ] ||
-        fail "$1 holds more than the DLL and the uninstaller: $(ls "$dir")"
+    [ -f "$dir/$uninstaller" ] || fail "no $1\\$uninstaller"
+    [ "$(ls "$dir" | sort | tr '\n' '|')" = "$(printf '%s\n' "$uninstaller" tunecaster.dll "${@:2}" | sort | tr '\n' '|')" ] ||
+        fail "$1 holds other files than expected: $(ls "$dir" | tr '\n' '|')"
 }
 
 # The simulated host creates the plug-in from the registry alone and a song
@@ -232,8 +248,8 @@ saved_users=(alice@example.com bob@example.com)
 
 # Two users' own slot 09 as the plug-in found them, the copies it kept of
 # them (the same values, "Saved" written last), and the slots then
-# overwritten as the plug-in does: one held a text of the user's own with
-# AutoSend off, the other no text at all.
+# overwritten as the plug-in does, with its record of that write: one held
+# a text of the user's own with AutoSend off, the other no text at all.
 seed_saved_slots() {
     local name
     wine_run reg add "$(slot09 alice@example.com)" /v Message /d "my own text" /f >/dev/null
@@ -244,6 +260,7 @@ seed_saved_slots() {
     wine_run reg add "$saved_key\\bob@example.com" /v AutoSend /t REG_DWORD /d 0 /f >/dev/null
     for name in "${saved_users[@]}"; do
         wine_run reg add "$saved_key\\$name" /v Saved /t REG_DWORD /d 1 /f >/dev/null
+        wine_run reg add "$saved_key\\$name" /v Written /d "/name Ann listening: (!WAT)" /f >/dev/null
         export_reg "$(slot09 "$name")" "$work/slot-$name.own"
         wine_run reg add "$(slot09 "$name")" /v Message /d "/name Ann listening: (!WAT)" /f >/dev/null
         wine_run reg add "$(slot09 "$name")" /v AutoSend /t REG_DWORD /d 1 /f >/dev/null
@@ -279,7 +296,7 @@ hold_plugin() {  # DLL(windows)
 
 release_plugin() {
     touch "$work/release"
-    wait "$holder_pid" || true
+    if [ -n "$holder_pid" ]; then wait "$holder_pid" || true; fi
     holder_pid=
 }
 
@@ -290,10 +307,11 @@ forget_earlier_runs() {
     local root dir dll
     for root in HKCU HKLM; do
         dir=$(reg_value "$root\\$uninst_subkey" InstallLocation) || continue
-        if [ -f "$(unixpath "$dir\\Uninstall.exe")" ]; then uninstall_in_place "$dir" /S; fi
+        if [ -f "$(unixpath "$dir\\$uninstaller")" ]; then uninstall_in_place "$dir" /S; fi
         wine_run reg delete "$root\\$uninst_subkey" /f >/dev/null 2>&1 || true
     done
-    rm -rf "$(unixpath "$user_dir")" "$(unixpath "${user_dir}Elsewhere")" "$(unixpath "$machine_dir")" \
+    rm -rf "$(unixpath "$user_dir")" "$(unixpath "${user_dir}Elsewhere")" "$(unixpath "${user_dir}Signed")" \
+           "$(unixpath "$localappdata\\SharedTools")" "$(unixpath "$machine_dir")" \
            "$(unixpath "$machine_dir Custom")"
     dll=$(winpath "$build/bin/tunecaster.dll")
     wine_run regsvr32 /u /s /n /i:user "$dll" >/dev/null 2>&1 || true
@@ -308,10 +326,26 @@ forget_earlier_runs() {
 }
 
 localappdata=$(wine_run cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')
+temp=$(unixpath "$(wine_run cmd /c 'echo %TEMP%' | tr -d '\r')")
 programfiles=$(wine_run cmd /c 'echo %ProgramFiles%' | tr -d '\r')
 user_dir="$localappdata\\Tunecaster"
 machine_dir="$programfiles\\Tunecaster"
-[ -n "$localappdata" ] && [ -n "$programfiles" ] || die "Wine did not tell the user folders"
+[ -n "$localappdata" ] && [ -n "$programfiles" ] && [ -n "$temp" ] || die "Wine did not tell the user folders"
+
+# The plain log of the last setup or uninstall ends with its exit code.
+expect_log() {  # setup|uninstall CODE
+    local log="$temp/Tunecaster $1.log"
+    [ -f "$log" ] || { fail "no $1 log in %TEMP%"; return; }
+    [ "$(tail -1 "$log" | tr -d '\r')" = "exit code $2" ] ||
+        fail "the $1 log does not end with its exit code $2: $(tail -3 "$log" | tr '\r\n' '  ')"
+}
+
+# Runs the setup silently with SWITCHES, expecting exit code CODE.
+setup_exits() {  # CODE SWITCHES...
+    local code=$1 rc=0; shift
+    wine_cmdline "$work/setup" "$(basename "$setup")" "$@" || rc=$?
+    [ "$rc" -eq $((code % 256)) ] || fail "the setup $* exited with $rc, expected $code"
+}
 
 [ -f "$build/bin/tunecaster.dll" ] || die "build the DLL first: $build/bin/tunecaster.dll"
 [ -f "$build/bin/tc_installer_driver.exe" ] || die "build tc_installer_driver first"
@@ -325,6 +359,7 @@ per-user)
     snapshot before
     step "installing silently for the current user"
     wine_run "$setup" /S || fail "the installer exited with $?"
+    expect_log setup 0
     expect_installed_files "$user_dir"
     expect_entry HKCU "$user_dir"
     expect_registration HKCU "$user_dir\\tunecaster.dll"
@@ -348,6 +383,8 @@ per-user)
     export_reg "$settings_key" "$work/settings-before"
     export_reg 'HKCU\Software\Venmoor' "$work/host-before"
     quiet_uninstall HKCU
+    await_gone "$dir/$uninstaller"
+    expect_log uninstall 0
     [ "$(ls "$dir")" = "my notes.txt" ] || fail "the uninstaller removed the user's file or left its own: $(ls "$dir")"
     rm -f "$dir/my notes.txt"
     rmdir "$dir"
@@ -356,8 +393,13 @@ per-user)
     expect_slots_given_back
     [ -s "$work/settings-after" ] && cmp -s <(without_saved_slots "$work/settings-before") "$work/settings-after" ||
         fail "the uninstaller changed the user's settings without being asked"
-    cmp -s <(without_slots09 "$work/host-before") <(without_slots09 "$work/host-after") ||
+    # The host signed in as Ann, whose slot the plug-in made: it goes, and
+    # the keys made for it with it.
+    cmp -s <(without_slots09 "$work/host-before" | without_profile ann@example.com) \
+           <(without_slots09 "$work/host-after") ||
         fail "the uninstaller changed the host's keys"
+    key_exists 'HKCU\Software\Venmoor\Kestrix2\ann@example.com' &&
+        fail "the slot the plug-in made left keys behind"
     snapshot after
     expect_same before after "after the uninstall"
 
@@ -393,17 +435,35 @@ per-user)
     export_reg 'HKCU\Software\Venmoor' "$work/host-held"
     cp "$dir/tunecaster.dll" "$work/held.dll"
     uninstall_in_place_fails 32 "$user_dir" /S
+    expect_log uninstall 32
+    quiet_uninstall HKCU 32
+    setup_exits 32 /S
+    expect_log setup 32
     snapshot held-after
-    expect_same held held-after "after the uninstall refused while Messenger ran"
+    expect_same held held-after "after the uninstall, the quiet uninstall and the setup refused while Messenger ran"
     export_reg "$settings_key" "$work/settings-held-after"
     export_reg 'HKCU\Software\Venmoor' "$work/host-held-after"
     cmp -s "$work/settings-held" "$work/settings-held-after" || fail "the refused uninstall changed the settings"
     cmp -s "$work/host-held" "$work/host-held-after" || fail "the refused uninstall changed the host's keys"
     cmp -s "$work/held.dll" "$dir/tunecaster.dll" || fail "the refused uninstall changed the DLL"
 
+    step "with its pages, the setup asks to close Messenger, and goes on after Retry"
+    (rc=0; wine_run "$setup" || rc=$?; echo "$rc" >"$work/setup.rc") &
+    setup_pid=$!
+    question=$(driver await Retry) || fail "no question while Messenger has the plug-in loaded"
+    grep -q "Close Messenger" <<<"$question" && grep -qx Cancel <<<"$question" ||
+        fail "the setup's question does not ask to close Messenger, with Retry and Cancel: $question"
+    release_plugin
+    driver press Retry >/dev/null || fail "Retry could not be pressed"
+    driver press Install >/dev/null || fail "no Install button after Retry"
+    driver press "Next >" >/dev/null && driver press Finish >/dev/null || fail "the setup did not finish"
+    wait "$setup_pid"
+    [ "$(cat "$work/setup.rc")" = 0 ] || fail "the setup exited with $(cat "$work/setup.rc")"
+    expect_entry HKCU "$user_dir"
+
     step "with its pages, it asks to close Messenger when that was started after the confirmation, and goes on after Retry"
     release_plugin
-    cp "$dir/Uninstall.exe" "$work/Uninstall-copy.exe"
+    cp "$dir/$uninstaller" "$work/Uninstall-copy.exe"
     (rc=0; wine_cmdline "$work" Uninstall-copy.exe "_?=$user_dir" || rc=$?; echo "$rc" >"$work/uninstaller.rc") &
     uninstaller_pid=$!
     driver press "Next >" >/dev/null || fail "no confirmation page"
@@ -420,6 +480,17 @@ per-user)
     expect_slots_given_back
     snapshot after
     expect_same before after "after the uninstall that waited for Messenger"
+
+    step "a newer text of the user's own in slot 09 stays at the uninstall; the copy goes"
+    wine_run "$setup" /S || fail "the installer exited with $?"
+    seed_saved_slots
+    wine_run reg add "$(slot09 alice@example.com)" /v Message /d "my newer text" /f >/dev/null
+    quiet_uninstall HKCU
+    expect_value "$(slot09 alice@example.com)" Message "my newer text"
+    export_reg "$(slot09 bob@example.com)" "$work/slot-bob.now"
+    cmp -s "$work/slot-bob@example.com.own" "$work/slot-bob.now" || fail "bob's slot 09 was not given back"
+    key_exists "$saved_key" && fail "the copies of the slots are still there"
+    await_gone "$dir/$uninstaller"
     ;;
 
 all-users)
@@ -438,6 +509,7 @@ all-users)
 
     step "uninstalling with the registered quiet command"
     quiet_uninstall HKLM
+    await_gone "$(unixpath "$machine_dir")"
     expect_user_state_kept
     snapshot after
     expect_same before after "after the uninstall"
@@ -472,6 +544,7 @@ all-users)
     location=$(reg_value "HKLM\\$uninst_subkey" InstallLocation) || location=
     [ "${location,,}" = "${custom,,}" ] || fail "installed to '$location', expected '$custom'"
     quiet_uninstall HKLM
+    await_gone "$(unixpath "$custom")"
     snapshot after
     expect_same before after "after uninstalling from the folder of that name"
     ;;
@@ -511,7 +584,7 @@ failures)
     wine_run "$bad_setup" /S || rc=$?
     [ "$rc" -ne 0 ] || fail "the upgrade reported success although registration failed"
     expect_entry HKCU "$user_dir"
-    [ -f "$(unixpath "$user_dir\\Uninstall.exe")" ] || fail "the failed upgrade removed the uninstaller"
+    [ -f "$(unixpath "$user_dir\\$uninstaller")" ] || fail "the failed upgrade removed the uninstaller"
     cmp -s "$(unixpath "$user_dir\\tunecaster.dll")" "$work/setup/tunecaster.dll" ||
         fail "the failed upgrade did not put the earlier DLL back"
     uninstall_in_place "$user_dir" /S
@@ -530,12 +603,13 @@ failures)
 
     step "a quick text that cannot be given back is kept with the settings; the rest is uninstalled, with 1013"
     wine_run "$setup" /S || fail "the installer exited with $?"
-    # The slot's parent admits no lasting key, so the slot cannot be made.
-    wine_run reg add 'HKCU\Software\Venmoor\Kestrix2\carol@example.com\Preferences' /f >/dev/null
-    driver volatile-key 'Software\Venmoor\Kestrix2\carol@example.com\Preferences\QuickTexts' >/dev/null ||
-        die "could not make a volatile key"
+    # The slot holds the plug-in's last write but admits no values.
+    wine_run reg add "$(slot09 carol@example.com)" /v Message /d "/name Carol" /f >/dev/null
+    driver deny-write 'Software\Venmoor\Kestrix2\carol@example.com\Preferences\QuickTexts\QuickText09' >/dev/null ||
+        die "could not protect carol's slot"
     wine_run reg add "$saved_key\\carol@example.com" /v Message /d "carol's own text" /f >/dev/null
     wine_run reg add "$saved_key\\carol@example.com" /v Saved /t REG_DWORD /d 1 /f >/dev/null
+    wine_run reg add "$saved_key\\carol@example.com" /v Written /d "/name Carol" /f >/dev/null
     export_reg "$settings_key" "$work/settings-before"
     uninstall_in_place_fails 1013 "$user_dir" /S /REMOVESETTINGS
     export_reg "$settings_key" "$work/settings-after"
@@ -543,6 +617,105 @@ failures)
         fail "the settings that hold the copy were changed: $(diff "$work/settings-before" "$work/settings-after" | tr '\n' ' ')"
     snapshot after
     expect_same before after "after the uninstall that could not give a quick text back"
+    expect_log uninstall 1013
+    wine_run reg delete "$settings_key" /f >/dev/null
+    wine_run reg delete 'HKCU\Software\Venmoor' /f >/dev/null
+
+    step "a newer version installed: the setup asks, silently refuses with 1638, and changes nothing, unless /ALLOWDOWNGRADE"
+    wine_run "$setup" /S || fail "the installer exited with $?"
+    wine_run reg add "HKCU\\$uninst_subkey" /v DisplayVersion /d 9.0.0.0 /f >/dev/null
+    snapshot newer
+    setup_exits 1638 /S
+    (rc=0; wine_run "$setup" || rc=$?; echo "$rc" >"$work/setup.rc") &
+    setup_pid=$!
+    question=$(driver press No) || fail "with its pages, the setup did not ask before a downgrade"
+    grep -q "9.0.0.0" <<<"$question" || fail "the question does not name the newer version: $question"
+    wait "$setup_pid"
+    [ "$(cat "$work/setup.rc")" = $((1638 % 256)) ] || fail "the declined downgrade exited with $(cat "$work/setup.rc")"
+    snapshot after
+    expect_same newer after "after the refused downgrades"
+    setup_exits 0 /S /ALLOWDOWNGRADE
+    expect_entry HKCU "$user_dir"
+    uninstall_in_place "$user_dir" /S
+    snapshot after
+    expect_same before after "after the downgrade and its uninstall"
+
+    step "Windows reported as Vista: the setup refuses with 1150 and installs nothing"
+    appdefaults="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$setup")"
+    wine_run reg add "$appdefaults" /v Version /d vista /f >/dev/null
+    setup_exits 1150 /S
+    expect_log setup 1150
+    grep -q "Windows 7" "$temp/Tunecaster setup.log" || fail "the refusal does not name Windows 7"
+    wine_run reg delete "$appdefaults" /f >/dev/null
+    snapshot after
+    expect_same before after "after the setup refused on Vista"
+    ;;
+
+moves)
+    snapshot before
+    step "a second install into another folder moves the install there: one copy is left"
+    other_dir="$localappdata\\TunecasterElsewhere"
+    wine_run "$setup" /S || fail "the installer exited with $?"
+    cp "$(unixpath "$user_dir\\$uninstaller")" "$work/first-uninstaller.exe"
+    setup_exits 0 /S "/D=$other_dir"
+    expect_installed_files "$other_dir"
+    expect_entry HKCU "$other_dir"
+    expect_registration HKCU "$other_dir\\tunecaster.dll"
+    [ -e "$(unixpath "$user_dir")" ] && fail "the first folder is still there: $(ls "$(unixpath "$user_dir")")"
+
+    step "the first folder's uninstaller leaves the install that moved alone"
+    wine_cmdline "$work" first-uninstaller.exe /S "_?=$user_dir" || fail "the first folder's uninstaller exited with $?"
+    expect_installed_files "$other_dir"
+    expect_entry HKCU "$other_dir"
+    expect_registration HKCU "$other_dir\\tunecaster.dll"
+
+    step "a folder with another program's Uninstall.exe: their files stay byte for byte"
+    foreign_dir="$localappdata\\SharedTools"
+    foreign=$(unixpath "$foreign_dir")
+    rm -rf "$foreign"
+    mkdir -p "$foreign"
+    head -c 4096 /dev/urandom >"$foreign/Uninstall.exe"
+    echo "their notes" >"$foreign/notes.txt"
+    cp "$foreign/Uninstall.exe" "$work/their-uninstaller"
+    setup_exits 0 /S "/D=$foreign_dir"
+    expect_installed_files "$foreign_dir" Uninstall.exe notes.txt
+    cmp -s "$foreign/Uninstall.exe" "$work/their-uninstaller" || fail "the setup changed their Uninstall.exe"
+    [ -e "$(unixpath "$other_dir")" ] && fail "the install moved, but its old folder is still there"
+    quiet_uninstall HKCU
+    await_gone "$foreign/$uninstaller"
+    [ "$(ls "$foreign" | tr '\n' '|')" = "Uninstall.exe|notes.txt|" ] || fail "the uninstall left or took files: $(ls "$foreign")"
+    cmp -s "$foreign/Uninstall.exe" "$work/their-uninstaller" || fail "the uninstall changed their Uninstall.exe"
+    rm -rf "$foreign"
+    snapshot after
+    expect_same before after "after the moves and the uninstall"
+    ;;
+
+signed)
+    step "signed with a throwaway certificate: the DLL, the setup and the uninstaller it writes"
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
+        -subj "/CN=Tunecaster throwaway test signer" -addext extendedKeyUsage=codeSigning 2>/dev/null ||
+        die "could not make a certificate"
+    openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/cert.pfx" \
+        -passout pass:throwaway || die "could not make a PKCS#12 file"
+    TC_SIGN_PFX="$work/cert.pfx" TC_SIGN_PASSWORD=throwaway \
+        "$src/scripts/release.sh" installer "$build/bin/tunecaster.dll" "$work/signed" >/dev/null ||
+        die "the signed installer did not build"
+    signed_setup=$(ls "$work"/signed/TunecasterSetup-*.exe)
+    signed_dir="$localappdata\\TunecasterSigned"
+    wine_cmdline "$work/signed" "$(basename "$signed_setup")" /S "/D=$signed_dir" || fail "the signed setup exited with $?"
+    cmp -s "$(unixpath "$signed_dir\\tunecaster.dll")" "$work/signed/tunecaster.dll" ||
+        fail "the installed DLL is not the signed one"
+    for file in "$work/signed/tunecaster.dll" "$signed_setup" "$(unixpath "$signed_dir\\$uninstaller")"; do
+        osslsigncode verify -CAfile "$work/cert.pem" -in "$file" >"$work/verify.log" 2>&1 ||
+            fail "$(basename "$file") is not signed, or its signature does not match: $(tail -3 "$work/verify.log" | tr '\n' ' ')"
+    done
+    osslsigncode verify -CAfile "$work/cert.pem" -in "$work/setup/tunecaster.dll" >/dev/null 2>&1 &&
+        fail "the check passes a DLL that nobody signed"
+    uninstall_in_place "$signed_dir" /S
+
+    step "the setup built again in another folder is the same, byte for byte"
+    again=$(build_setup "$build/bin/tunecaster.dll" "$work/again/setup folder")
+    cmp -s "$setup" "$again" || fail "two setups built from one DLL differ"
     ;;
 
 *) die "unknown scenario $scenario" ;;
