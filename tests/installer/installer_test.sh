@@ -28,16 +28,20 @@ source "$src/scripts/slots.sh"
 # The prefix and display of the slot ctest gave this test (the test command
 # prepares them); by hand, slot 0's.
 tc_slot_env
+# The product's names, as the build generated them for the setup.
+# shellcheck source=/dev/null
+source "$build/gen/identity/identity.env"
 work=$build/installer-test/$scenario
 rm -rf "$work"
 mkdir -p "$work"
 
-settings_key="HKCU\\Software\\Dorvin's Tunecaster"
+settings_key="HKCU\\$TC_SETTINGS_KEY"
 saved_key="$settings_key\\SavedQuickText09"
 host_slot_key='HKCU\Software\Venmoor\Kestrix2\someone@example.com\Preferences\QuickTexts\QuickText01'
-uninst_subkey='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tunecaster'
-uninstaller='Uninstall Tunecaster.exe'
-progid='Tunecaster.PlayerPlugin'
+uninst_subkey="Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$TC_PRODUCT_NAME"
+uninstaller="Uninstall $TC_PRODUCT_NAME.exe"
+progid=$TC_PROGID
+dll_file=$TC_DLL_FILE
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -97,7 +101,7 @@ expect_value() {  # KEY NAME EXPECTED
 # and the host's keys, which the plug-in itself writes while it runs: those
 # are the user's and are checked on their own; and Wine's own keeping of the
 # desktop's state, which any program with windows changes.
-user_trees=("HKEY_CURRENT_USER\\Software\\Dorvin's Tunecaster" 'HKEY_CURRENT_USER\Software\Venmoor'
+user_trees=("HKEY_CURRENT_USER\\$TC_SETTINGS_KEY" 'HKEY_CURRENT_USER\Software\Venmoor'
             'HKEY_CURRENT_USER\Software\Wine\Temporary System Parameters')
 export_reg() {
     local tmp="$work/export.reg" skip=
@@ -142,7 +146,7 @@ expect_same() {  # BEFORE AFTER WHAT
 # --- Installer steps -----------------------------------------------------
 build_setup() {  # DLL OUTDIR: prints the setup's path
     "$src/scripts/release.sh" installer "$1" "$2" >&2 || die "the installer did not build"
-    ls "$2"/TunecasterSetup-*.exe
+    ls "$2"/"$TC_PRODUCT_NAME"Setup-*.exe
 }
 
 # Runs the registered QuietUninstallString as a deployment tool does (the
@@ -193,12 +197,12 @@ expect_registration() {  # ROOT DLL(windows)
 
 expect_entry() {  # ROOT INSTDIR(windows)
     local k="$1\\$uninst_subkey"
-    expect_value "$k" DisplayName "Tunecaster"
+    expect_value "$k" DisplayName "$TC_PRODUCT_NAME"
     expect_value "$k" DisplayVersion "1.0.0.0"
-    expect_value "$k" Publisher "Dorvin's Tunecaster"
+    expect_value "$k" Publisher "$TC_PUBLISHER"
     expect_value "$k" UninstallString "\"$2\\$uninstaller\" _?=$2"
     expect_value "$k" QuietUninstallString "\"$2\\$uninstaller\" /S _?=$2"
-    expect_value "$k" DisplayIcon "$2\\tunecaster.dll,0"
+    expect_value "$k" DisplayIcon "$2\\$dll_file,0"
     expect_value "$k" URLInfoAbout "http://www.example.com/"
     expect_value "$k" HelpLink "mailto:dorvin@example.com"
     expect_value "$k" NoModify 0x1
@@ -211,12 +215,12 @@ expect_installed_files() {  # INSTDIR(windows) [OTHER FILES...]
     local dir
     dir=$(unixpath "$1")
     [ -d "$dir" ] || { fail "no folder $1"; return; }
-    cmp -s "$dir/tunecaster.dll" "$work/setup/tunecaster.dll" || fail "$1\\tunecaster.dll is not the packaged DLL"
-    if i686-w64-mingw32-objdump -h "$dir/tunecaster.dll" | grep -q '[[:space:]]\.debug_'; then
-        fail "$1\\tunecaster.dll carries debug sections"
+    cmp -s "$dir/$dll_file" "$work/setup/$dll_file" || fail "$1\\$dll_file is not the packaged DLL"
+    if i686-w64-mingw32-objdump -h "$dir/$dll_file" | grep -q '[[:space:]]\.debug_'; then
+        fail "$1\\$dll_file carries debug sections"
     fi
     [ -f "$dir/$uninstaller" ] || fail "no $1\\$uninstaller"
-    [ "$(ls "$dir" | sort | tr '\n' '|')" = "$(printf '%s\n' "$uninstaller" tunecaster.dll "${@:2}" | sort | tr '\n' '|')" ] ||
+    [ "$(ls "$dir" | sort | tr '\n' '|')" = "$(printf '%s\n' "$uninstaller" "$dll_file" "${@:2}" | sort | tr '\n' '|')" ] ||
         fail "$1 holds other files than expected: $(ls "$dir" | tr '\n' '|')"
 }
 
@@ -300,7 +304,7 @@ release_plugin() {
     holder_pid=
 }
 
-# Starts from a prefix with no Tunecaster in it: no install left by an
+# Starts from a prefix with nothing of ours in it: no install left by an
 # earlier, interrupted run, and no registration left by other tests (they
 # share this prefix), which the before-and-after comparison would count.
 forget_earlier_runs() {
@@ -313,7 +317,7 @@ forget_earlier_runs() {
     rm -rf "$(unixpath "$user_dir")" "$(unixpath "${user_dir}Elsewhere")" "$(unixpath "${user_dir}Signed")" \
            "$(unixpath "$localappdata\\SharedTools")" "$(unixpath "$machine_dir")" \
            "$(unixpath "$machine_dir Custom")"
-    dll=$(winpath "$build/bin/tunecaster.dll")
+    dll=$(winpath "$build/bin/$dll_file")
     wine_run regsvr32 /u /s /n /i:user "$dll" >/dev/null 2>&1 || true
     wine_run regsvr32 /u /s "$dll" >/dev/null 2>&1 || true
     wine_run reg delete "$settings_key" /f >/dev/null 2>&1 || true
@@ -328,13 +332,13 @@ forget_earlier_runs() {
 localappdata=$(wine_run cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')
 temp=$(unixpath "$(wine_run cmd /c 'echo %TEMP%' | tr -d '\r')")
 programfiles=$(wine_run cmd /c 'echo %ProgramFiles%' | tr -d '\r')
-user_dir="$localappdata\\Tunecaster"
-machine_dir="$programfiles\\Tunecaster"
+user_dir="$localappdata\\$TC_PRODUCT_NAME"
+machine_dir="$programfiles\\$TC_PRODUCT_NAME"
 [ -n "$localappdata" ] && [ -n "$programfiles" ] && [ -n "$temp" ] || die "Wine did not tell the user folders"
 
 # The plain log of the last setup or uninstall ends with its exit code.
 expect_log() {  # setup|uninstall CODE
-    local log="$temp/Tunecaster $1.log"
+    local log="$temp/$TC_PRODUCT_NAME $1.log"
     [ -f "$log" ] || { fail "no $1 log in %TEMP%"; return; }
     [ "$(tail -1 "$log" | tr -d '\r')" = "exit code $2" ] ||
         fail "the $1 log does not end with its exit code $2: $(tail -3 "$log" | tr '\r\n' '  ')"
@@ -347,10 +351,10 @@ setup_exits() {  # CODE SWITCHES...
     [ "$rc" -eq $((code % 256)) ] || fail "the setup $* exited with $rc, expected $code"
 }
 
-[ -f "$build/bin/tunecaster.dll" ] || die "build the DLL first: $build/bin/tunecaster.dll"
+[ -f "$build/bin/$dll_file" ] || die "build the DLL first: $build/bin/$dll_file"
 [ -f "$build/bin/tc_installer_driver.exe" ] || die "build tc_installer_driver first"
 step "building the installer"
-setup=$(build_setup "$build/bin/tunecaster.dll" "$work/setup")
+setup=$(build_setup "$build/bin/$dll_file" "$work/setup")
 forget_earlier_runs
 seed_user_state
 
@@ -362,7 +366,7 @@ per-user)
     expect_log setup 0
     expect_installed_files "$user_dir"
     expect_entry HKCU "$user_dir"
-    expect_registration HKCU "$user_dir\\tunecaster.dll"
+    expect_registration HKCU "$user_dir\\$dll_file"
     key_exists "HKLM\\$uninst_subkey" && fail "a per-user install wrote a machine-wide uninstall entry"
     key_exists "HKLM\\Software\\Classes\\$progid" && fail "a per-user install registered machine-wide"
 
@@ -370,7 +374,7 @@ per-user)
     wine_run "$setup" /S || fail "installing over an earlier install exited with $?"
     expect_installed_files "$user_dir"
     expect_entry HKCU "$user_dir"
-    expect_registration HKCU "$user_dir\\tunecaster.dll"
+    expect_registration HKCU "$user_dir\\$dll_file"
 
     step "the simulated host loads the installed plug-in"
     host_finds_plugin
@@ -405,7 +409,7 @@ per-user)
 
     step "reinstalling finds the settings; uninstalling with /REMOVESETTINGS removes them"
     wine_run "$setup" /S || fail "the second install exited with $?"
-    expect_registration HKCU "$user_dir\\tunecaster.dll"
+    expect_registration HKCU "$user_dir\\$dll_file"
     expect_user_state_kept
     uninstall_in_place "$user_dir" /S /REMOVESETTINGS
     key_exists "$settings_key" && fail "/REMOVESETTINGS left $settings_key"
@@ -415,12 +419,12 @@ per-user)
     expect_same before after "after the uninstall with /REMOVESETTINGS"
 
     step "an install in a folder of the user's choice is updated there"
-    other_dir="$localappdata\\TunecasterElsewhere"
+    other_dir="$localappdata\\${TC_PRODUCT_NAME}Elsewhere"
     wine_run "$setup" /S "/D=$other_dir" || fail "installing with /D exited with $?"
     wine_run "$setup" /S || fail "updating it exited with $?"
     expect_installed_files "$other_dir"
     expect_entry HKCU "$other_dir"
-    expect_registration HKCU "$other_dir\\tunecaster.dll"
+    expect_registration HKCU "$other_dir\\$dll_file"
     [ -e "$dir" ] && fail "the update installed a second copy in $user_dir"
     uninstall_in_place "$other_dir" /S
     snapshot after
@@ -429,11 +433,11 @@ per-user)
     step "while Messenger has the plug-in loaded, a silent uninstall exits with 32 and changes nothing"
     wine_run "$setup" /S || fail "the installer exited with $?"
     seed_saved_slots
-    hold_plugin "$user_dir\\tunecaster.dll"
+    hold_plugin "$user_dir\\$dll_file"
     snapshot held
     export_reg "$settings_key" "$work/settings-held"
     export_reg 'HKCU\Software\Venmoor' "$work/host-held"
-    cp "$dir/tunecaster.dll" "$work/held.dll"
+    cp "$dir/$dll_file" "$work/held.dll"
     uninstall_in_place_fails 32 "$user_dir" /S
     expect_log uninstall 32
     quiet_uninstall HKCU 32
@@ -445,7 +449,7 @@ per-user)
     export_reg 'HKCU\Software\Venmoor' "$work/host-held-after"
     cmp -s "$work/settings-held" "$work/settings-held-after" || fail "the refused uninstall changed the settings"
     cmp -s "$work/host-held" "$work/host-held-after" || fail "the refused uninstall changed the host's keys"
-    cmp -s "$work/held.dll" "$dir/tunecaster.dll" || fail "the refused uninstall changed the DLL"
+    cmp -s "$work/held.dll" "$dir/$dll_file" || fail "the refused uninstall changed the DLL"
 
     step "with its pages, the setup asks to close Messenger, and goes on after Retry"
     (rc=0; wine_run "$setup" || rc=$?; echo "$rc" >"$work/setup.rc") &
@@ -467,7 +471,7 @@ per-user)
     (rc=0; wine_cmdline "$work" Uninstall-copy.exe "_?=$user_dir" || rc=$?; echo "$rc" >"$work/uninstaller.rc") &
     uninstaller_pid=$!
     driver press "Next >" >/dev/null || fail "no confirmation page"
-    hold_plugin "$user_dir\\tunecaster.dll"
+    hold_plugin "$user_dir\\$dll_file"
     driver press Uninstall >/dev/null || fail "no Uninstall button"
     question=$(driver await Retry) || fail "no question while Messenger has the plug-in loaded"
     grep -q "Close Messenger" <<<"$question" && grep -qx Cancel <<<"$question" ||
@@ -499,7 +503,7 @@ all-users)
     wine_run "$setup" /S /ALLUSERS || fail "the installer exited with $?"
     expect_installed_files "$machine_dir"
     expect_entry HKLM "$machine_dir"
-    expect_registration HKLM "$machine_dir\\tunecaster.dll"
+    expect_registration HKLM "$machine_dir\\$dll_file"
     key_exists "HKCU\\$uninst_subkey" && fail "an all-users install wrote a per-user uninstall entry"
     key_exists "HKCU\\Software\\Classes\\$progid" && fail "an all-users install registered per user"
     [ -e "$(unixpath "$user_dir")" ] && fail "an all-users install wrote to $user_dir"
@@ -515,8 +519,8 @@ all-users)
     expect_same before after "after the uninstall"
 
     step "a folder outside the program folder is refused with 161, however it is written"
-    for outside in 'C:\users\Public\Tunecaster' "$programfiles\\..\\users\\Public\\Tunecaster" \
-                   "${programfiles}X\\Tunecaster" "$programfiles"; do
+    for outside in "C:\\users\\Public\\$TC_PRODUCT_NAME" "$programfiles\\..\\users\\Public\\$TC_PRODUCT_NAME" \
+                   "${programfiles}X\\$TC_PRODUCT_NAME" "$programfiles"; do
         rc=0
         wine_cmdline "$work/setup" "$(basename "$setup")" /S /ALLUSERS "/D=$outside" || rc=$?
         [ "$rc" -eq 161 ] || fail "/ALLUSERS /D=$outside exited with $rc, expected 161"
@@ -527,7 +531,7 @@ all-users)
     step "with its pages, a folder outside is refused on the folder page"
     (wine_run "$setup" /ALLUSERS || true) &
     setup_pid=$!
-    driver set-text Install 'C:\users\Public\Tunecaster' >/dev/null || fail "no folder page"
+    driver set-text Install "C:\\users\\Public\\$TC_PRODUCT_NAME" >/dev/null || fail "no folder page"
     driver press Install >/dev/null || fail "no Install button"
     refusal=$(driver press OK) || fail "the folder outside was not refused"
     grep -q "program folder" <<<"$refusal" || fail "the refusal does not say why: $refusal"
@@ -537,9 +541,9 @@ all-users)
     expect_same before after "after the folder refused on the page"
 
     step "a folder inside the program folder is accepted in any case and spelling, and used by its full name"
-    custom="$programfiles\\Tunecaster Custom"
+    custom="$programfiles\\$TC_PRODUCT_NAME Custom"
     wine_cmdline "$work/setup" "$(basename "$setup")" /S /ALLUSERS \
-        "/D=${programfiles,,}\\Other\\..\\Tunecaster Custom\\" || fail "the installer exited with $?"
+        "/D=${programfiles,,}\\Other\\..\\$TC_PRODUCT_NAME Custom\\" || fail "the installer exited with $?"
     expect_installed_files "$custom"
     location=$(reg_value "HKLM\\$uninst_subkey" InstallLocation) || location=
     [ "${location,,}" = "${custom,,}" ] || fail "installed to '$location', expected '$custom'"
@@ -554,9 +558,9 @@ failures)
     step "a DLL that cannot register fails the install and leaves nothing behind"
     # A DLL without the registration entry points.
     printf 'int tc_not_a_plugin;\n' >"$work/not-a-plugin.c"
-    i686-w64-mingw32-gcc -shared -o "$work/tunecaster.dll" "$work/not-a-plugin.c" ||
+    i686-w64-mingw32-gcc -shared -o "$work/$dll_file" "$work/not-a-plugin.c" ||
         die "could not build a DLL that cannot register"
-    bad_setup=$(build_setup "$work/tunecaster.dll" "$work/bad-setup")
+    bad_setup=$(build_setup "$work/$dll_file" "$work/bad-setup")
     rc=0
     wine_run "$bad_setup" /S || rc=$?
     [ "$rc" -ne 0 ] || fail "the install reported success although registration failed"
@@ -565,17 +569,17 @@ failures)
 
     step "a failed install into a folder with a DLL registered by hand leaves that DLL and its registration"
     mkdir -p "$(unixpath "$user_dir")"
-    cp "$build/bin/tunecaster.dll" "$(unixpath "$user_dir")/"
-    wine_run regsvr32 /s /n /i:user "$user_dir\\tunecaster.dll" || fail "registering by hand failed"
+    cp "$build/bin/$dll_file" "$(unixpath "$user_dir")/"
+    wine_run regsvr32 /s /n /i:user "$user_dir\\$dll_file" || fail "registering by hand failed"
     snapshot by-hand
     rc=0
     wine_run "$bad_setup" /S || rc=$?
     [ "$rc" -ne 0 ] || fail "the install reported success although registration failed"
-    cmp -s "$(unixpath "$user_dir\\tunecaster.dll")" "$build/bin/tunecaster.dll" ||
+    cmp -s "$(unixpath "$user_dir\\$dll_file")" "$build/bin/$dll_file" ||
         fail "the failed install changed the DLL that was there"
     snapshot after
     expect_same by-hand after "after the failed install over a DLL registered by hand"
-    wine_run regsvr32 /u /s /n /i:user "$user_dir\\tunecaster.dll" || true
+    wine_run regsvr32 /u /s /n /i:user "$user_dir\\$dll_file" || true
     rm -rf "$(unixpath "$user_dir")"
 
     step "a failed upgrade leaves the earlier install uninstallable"
@@ -585,7 +589,7 @@ failures)
     [ "$rc" -ne 0 ] || fail "the upgrade reported success although registration failed"
     expect_entry HKCU "$user_dir"
     [ -f "$(unixpath "$user_dir\\$uninstaller")" ] || fail "the failed upgrade removed the uninstaller"
-    cmp -s "$(unixpath "$user_dir\\tunecaster.dll")" "$work/setup/tunecaster.dll" ||
+    cmp -s "$(unixpath "$user_dir\\$dll_file")" "$work/setup/$dll_file" ||
         fail "the failed upgrade did not put the earlier DLL back"
     uninstall_in_place "$user_dir" /S
     snapshot after
@@ -593,9 +597,9 @@ failures)
 
     step "an install whose DLL was deleted by hand still uninstalls cleanly and gives the quick texts back"
     wine_run "$setup" /S || fail "the installer exited with $?"
-    expect_registration HKCU "$user_dir\\tunecaster.dll"
+    expect_registration HKCU "$user_dir\\$dll_file"
     seed_saved_slots
-    rm -f "$(unixpath "$user_dir\\tunecaster.dll")"
+    rm -f "$(unixpath "$user_dir\\$dll_file")"
     uninstall_in_place "$user_dir" /S
     expect_slots_given_back
     snapshot after
@@ -645,7 +649,7 @@ failures)
     wine_run reg add "$appdefaults" /v Version /d vista /f >/dev/null
     setup_exits 1150 /S
     expect_log setup 1150
-    grep -q "Windows 7" "$temp/Tunecaster setup.log" || fail "the refusal does not name Windows 7"
+    grep -q "Windows 7" "$temp/$TC_PRODUCT_NAME setup.log" || fail "the refusal does not name Windows 7"
     wine_run reg delete "$appdefaults" /f >/dev/null
     snapshot after
     expect_same before after "after the setup refused on Vista"
@@ -654,20 +658,20 @@ failures)
 moves)
     snapshot before
     step "a second install into another folder moves the install there: one copy is left"
-    other_dir="$localappdata\\TunecasterElsewhere"
+    other_dir="$localappdata\\${TC_PRODUCT_NAME}Elsewhere"
     wine_run "$setup" /S || fail "the installer exited with $?"
     cp "$(unixpath "$user_dir\\$uninstaller")" "$work/first-uninstaller.exe"
     setup_exits 0 /S "/D=$other_dir"
     expect_installed_files "$other_dir"
     expect_entry HKCU "$other_dir"
-    expect_registration HKCU "$other_dir\\tunecaster.dll"
+    expect_registration HKCU "$other_dir\\$dll_file"
     [ -e "$(unixpath "$user_dir")" ] && fail "the first folder is still there: $(ls "$(unixpath "$user_dir")")"
 
     step "the first folder's uninstaller leaves the install that moved alone"
     wine_cmdline "$work" first-uninstaller.exe /S "_?=$user_dir" || fail "the first folder's uninstaller exited with $?"
     expect_installed_files "$other_dir"
     expect_entry HKCU "$other_dir"
-    expect_registration HKCU "$other_dir\\tunecaster.dll"
+    expect_registration HKCU "$other_dir\\$dll_file"
 
     step "a folder with another program's Uninstall.exe: their files stay byte for byte"
     foreign_dir="$localappdata\\SharedTools"
@@ -698,23 +702,23 @@ signed)
     openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/cert.pfx" \
         -passout pass:throwaway || die "could not make a PKCS#12 file"
     TC_SIGN_PFX="$work/cert.pfx" TC_SIGN_PASSWORD=throwaway \
-        "$src/scripts/release.sh" installer "$build/bin/tunecaster.dll" "$work/signed" >/dev/null ||
+        "$src/scripts/release.sh" installer "$build/bin/$dll_file" "$work/signed" >/dev/null ||
         die "the signed installer did not build"
-    signed_setup=$(ls "$work"/signed/TunecasterSetup-*.exe)
-    signed_dir="$localappdata\\TunecasterSigned"
+    signed_setup=$(ls "$work"/signed/"$TC_PRODUCT_NAME"Setup-*.exe)
+    signed_dir="$localappdata\\${TC_PRODUCT_NAME}Signed"
     wine_cmdline "$work/signed" "$(basename "$signed_setup")" /S "/D=$signed_dir" || fail "the signed setup exited with $?"
-    cmp -s "$(unixpath "$signed_dir\\tunecaster.dll")" "$work/signed/tunecaster.dll" ||
+    cmp -s "$(unixpath "$signed_dir\\$dll_file")" "$work/signed/$dll_file" ||
         fail "the installed DLL is not the signed one"
-    for file in "$work/signed/tunecaster.dll" "$signed_setup" "$(unixpath "$signed_dir\\$uninstaller")"; do
+    for file in "$work/signed/$dll_file" "$signed_setup" "$(unixpath "$signed_dir\\$uninstaller")"; do
         osslsigncode verify -CAfile "$work/cert.pem" -in "$file" >"$work/verify.log" 2>&1 ||
             fail "$(basename "$file") is not signed, or its signature does not match: $(tail -3 "$work/verify.log" | tr '\n' ' ')"
     done
-    osslsigncode verify -CAfile "$work/cert.pem" -in "$work/setup/tunecaster.dll" >/dev/null 2>&1 &&
+    osslsigncode verify -CAfile "$work/cert.pem" -in "$work/setup/$dll_file" >/dev/null 2>&1 &&
         fail "the check passes a DLL that nobody signed"
     uninstall_in_place "$signed_dir" /S
 
     step "the setup built again in another folder is the same, byte for byte"
-    again=$(build_setup "$build/bin/tunecaster.dll" "$work/again/setup folder")
+    again=$(build_setup "$build/bin/$dll_file" "$work/again/setup folder")
     cmp -s "$setup" "$again" || fail "two setups built from one DLL differ"
     ;;
 
