@@ -304,6 +304,17 @@ release_plugin() {
     holder_pid=
 }
 
+# The question on screen asks to close Messenger, with Retry and Cancel; the
+# plug-in is let go and Retry pressed, as a user who closed Messenger does.
+answer_close_messenger() {
+    local question
+    question=$(driver await Retry) || { fail "no question while Messenger has the plug-in loaded"; return; }
+    grep -q "Close Messenger" <<<"$question" && grep -qx Cancel <<<"$question" ||
+        fail "the question does not ask to close Messenger, with Retry and Cancel: $question"
+    release_plugin
+    driver press Retry >/dev/null || fail "Retry could not be pressed"
+}
+
 # Starts from a prefix with nothing of ours in it: no install left by an
 # earlier, interrupted run, and no registration left by other tests (they
 # share this prefix), which the before-and-after comparison would count.
@@ -454,11 +465,7 @@ per-user)
     step "with its pages, the setup asks to close Messenger, and goes on after Retry"
     (rc=0; wine_run "$setup" || rc=$?; echo "$rc" >"$work/setup.rc") &
     setup_pid=$!
-    question=$(driver await Retry) || fail "no question while Messenger has the plug-in loaded"
-    grep -q "Close Messenger" <<<"$question" && grep -qx Cancel <<<"$question" ||
-        fail "the setup's question does not ask to close Messenger, with Retry and Cancel: $question"
-    release_plugin
-    driver press Retry >/dev/null || fail "Retry could not be pressed"
+    answer_close_messenger
     driver press Install >/dev/null || fail "no Install button after Retry"
     driver press "Next >" >/dev/null && driver press Finish >/dev/null || fail "the setup did not finish"
     wait "$setup_pid"
@@ -473,11 +480,7 @@ per-user)
     driver press "Next >" >/dev/null || fail "no confirmation page"
     hold_plugin "$user_dir\\$dll_file"
     driver press Uninstall >/dev/null || fail "no Uninstall button"
-    question=$(driver await Retry) || fail "no question while Messenger has the plug-in loaded"
-    grep -q "Close Messenger" <<<"$question" && grep -qx Cancel <<<"$question" ||
-        fail "the question does not ask to close Messenger, with Retry and Cancel: $question"
-    release_plugin
-    driver press Retry >/dev/null || fail "Retry could not be pressed"
+    answer_close_messenger
     driver press Close >/dev/null || fail "the uninstall did not finish"
     wait "$uninstaller_pid"
     [ "$(cat "$work/uninstaller.rc")" = 0 ] || fail "the uninstaller exited with $(cat "$work/uninstaller.rc")"
