@@ -30,6 +30,15 @@ EXCEPTION_DISPOSITION NTAPI letGoOnUnwind(EXCEPTION_RECORD* exception, void* fra
     return ExceptionContinueSearch;
 }
 
+// The thread's information block, whose own address it holds at fs:0x18.
+// Read here rather than through NtCurrentTeb(), whose header intrinsic the
+// optimiser takes for a read outside an array of length zero.
+NT_TIB* currentTib() {
+    NT_TIB* tib;
+    asm volatile("movl %%fs:0x18, %0" : "=r"(tib));
+    return tib;
+}
+
 } // namespace
 
 bool NoReentry::runRaw(void (*body)(void*), void* context) {
@@ -37,7 +46,7 @@ bool NoReentry::runRaw(void (*body)(void*), void* context) {
     busy_ = true;
     // The chain's head lives in the thread's information block; the
     // compiler must neither drop nor move our writes to it.
-    NT_TIB* volatile tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+    NT_TIB* volatile tib = currentTib();
     // The record must lie on this thread's stack, below its callers' frames:
     // the system ignores a chain that does not.
     volatile Frame frame{};
