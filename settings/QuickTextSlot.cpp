@@ -145,6 +145,18 @@ bool restore(const std::wstring& slot, HKEY copy) {
     return removeCreatedKeys(slot, missing);
 }
 
+// The copy of the user's slot, taken now if it was not yet, and left open
+// for the caller; false when there is none (and the slot must not be
+// written).
+bool openKeptCopy(const std::wstring& signinName, RegKey& copy) {
+    const std::optional<std::wstring> slot = slotPath(signinName);
+    if (!slot) return false;
+    if (reg::create(HKEY_CURRENT_USER, copyPath(signinName), KEY_QUERY_VALUE | KEY_SET_VALUE,
+                    copy) != ERROR_SUCCESS)
+        return false;
+    return complete(copy.get()) || takeCopy(*slot, copy.get());
+}
+
 } // namespace
 
 std::optional<std::wstring> slotPath(const std::wstring& signinName) {
@@ -155,27 +167,19 @@ std::optional<std::wstring> slotPath(const std::wstring& signinName) {
 }
 
 bool keepOriginal(const std::wstring& signinName) {
-    const std::optional<std::wstring> slot = slotPath(signinName);
-    if (!slot) return false;
     RegKey copy;
-    if (reg::create(HKEY_CURRENT_USER, copyPath(signinName), KEY_QUERY_VALUE | KEY_SET_VALUE,
-                    copy) != ERROR_SUCCESS)
-        return false;
-    return complete(copy.get()) || takeCopy(*slot, copy.get());
+    return openKeptCopy(signinName, copy);
 }
 
 // The record goes first: should the slot's write then fail, the slot holds
 // something else than the record and is left as it is at the give-back,
 // which loses nothing of the user's.
 bool writeCommand(const std::wstring& signinName, const std::wstring& command) {
-    if (!keepOriginal(signinName)) return false;
+    RegKey copy;
+    if (!openKeptCopy(signinName, copy) ||
+        reg::setString(copy.get(), kLastWrite, command) != ERROR_SUCCESS)
+        return false;
     const std::wstring slot = *slotPath(signinName);
-    {
-        RegKey copy;
-        if (reg::open(HKEY_CURRENT_USER, copyPath(signinName), KEY_SET_VALUE, copy) != ERROR_SUCCESS ||
-            reg::setString(copy.get(), kLastWrite, command) != ERROR_SUCCESS)
-            return false;
-    }
     if (modReg::ReadRegDword(HKEY_CURRENT_USER, slot, L"AutoSend") == 0)
         modReg::WriteRegDword(HKEY_CURRENT_USER, slot, L"AutoSend", 1);
     return modReg::WriteRegString(HKEY_CURRENT_USER, slot, L"Message", command);
