@@ -11,6 +11,9 @@
 #                                            tests); OUTDIR also gets the
 #                                            stripped DLL it packages and its
 #                                            .debug file
+#   scripts/release.sh dll BUILDDIR          only the optimised DLL, in
+#                                            BUILDDIR, with the import check
+#                                            (used by the test command)
 #
 # TC_RELEASE_BUILD_DIR (default build-release) and TC_RELEASE_OUT_DIR
 # (default out/release) move the build and the output. The product's name,
@@ -85,20 +88,27 @@ build_installer() {
     if signing; then "$here/sign.sh" "$setup" || return 1; fi
 }
 
+# build_dll BUILD [fresh]: the optimised DLL in BUILD, warnings as errors,
+# through the same import check as the tests'. Fresh, an earlier build's DLL
+# goes first: it would keep that build's time stamp.
+build_dll() {
+    local build=$1
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTC_BUILD_TESTS=OFF >/dev/null
+    # shellcheck source=/dev/null
+    source "$build/gen/identity/identity.env"
+    if [ "${2:-}" = fresh ]; then rm -f "$build/bin/$TC_DLL_FILE"; fi
+    cmake --build "$build" -j"$(nproc)" --target tunecaster
+    cmake "-DOBJDUMP=i686-w64-mingw32-objdump" "-DDLL=$build/bin/$TC_DLL_FILE" \
+        -P "$root/tests/plugin/check_imports.cmake" >/dev/null
+}
+
 release() {
     local build=${TC_RELEASE_BUILD_DIR:-$root/build-release}
     local out=${TC_RELEASE_OUT_DIR:-$root/out/release}
     "$here/deps.sh"
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTC_BUILD_TESTS=OFF >/dev/null
+    build_dll "$build" fresh
     rm -rf "$out"
     mkdir -p "$out"
-    # shellcheck source=/dev/null
-    source "$build/gen/identity/identity.env"
-    # An earlier release build's DLL would keep that build's time stamp.
-    rm -f "$build/bin/$TC_DLL_FILE"
-    cmake --build "$build" -j"$(nproc)" --target tunecaster
-    cmake "-DOBJDUMP=i686-w64-mingw32-objdump" "-DDLL=$build/bin/$TC_DLL_FILE" \
-        -P "$root/tests/plugin/check_imports.cmake" >/dev/null
     build_installer "$build/bin/$TC_DLL_FILE" "$out" "$build/gen/identity"
     (cd "$out" && sha256sum "$TC_DLL_FILE" "$TC_DLL_FILE.debug" \
         "${TC_PRODUCT_NAME}Setup-$TC_VERSION.exe" > SHA256SUMS)
@@ -116,5 +126,8 @@ case "${1:-}" in
     installer)
         [ $# -eq 3 ] || { echo "usage: $0 installer DLL OUTDIR" >&2; exit 2; }
         build_installer "$2" "$3" "${TC_BUILD_DIR:-$root/build}/gen/identity" ;;
-    *) echo "usage: $0 [installer DLL OUTDIR]" >&2; exit 2 ;;
+    dll)
+        [ $# -eq 2 ] || { echo "usage: $0 dll BUILDDIR" >&2; exit 2; }
+        build_dll "$2" ;;
+    *) echo "usage: $0 [installer DLL OUTDIR | dll BUILDDIR]" >&2; exit 2 ;;
 esac

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything (the optimised DLL too) and runs all the tests under
 # Wine, side by side in $TC_TEST_SLOTS slots (default 3), each with a Wine
-# prefix and an X display of its own. Arguments go to ctest; the long soak (label "long") runs only
+# prefix and an X display of its own. Arguments go to ctest; the long tests
+# (label "long": the ten-minute soak, two release builds compared) run only
 # when asked for, e.g. scripts/test.sh -L long.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -11,13 +12,7 @@ tc_prepare
 # The optimised DLL is the one that ships, and the optimiser warns of things
 # the debug build does not see: it is built too, warnings as errors, and
 # passes the same import check as the release.
-release_check=$TC_BUILD_DIR/release-check
-cmake -S "$TC_ROOT" -B "$release_check" -DCMAKE_BUILD_TYPE=Release -DTC_BUILD_TESTS=OFF >/dev/null
-cmake --build "$release_check" -j"$(nproc)" --target tunecaster
-# shellcheck source=/dev/null
-source "$release_check/gen/identity/identity.env"
-cmake -DOBJDUMP=i686-w64-mingw32-objdump "-DDLL=$release_check/bin/$TC_DLL_FILE" \
-    -P "$TC_ROOT/tests/plugin/check_imports.cmake" >/dev/null
+"$here/release.sh" dll "$TC_BUILD_DIR/release-check"
 tc_slot_displays
 tc_slot_prefixes
 
