@@ -20,8 +20,14 @@ std::optional<std::wstring> currentBase(const Sources& in, std::wstring& tag) {
 
 std::optional<std::wstring> baseName(const std::wstring& friendlyName, const std::wstring& tag) {
     if (friendlyName.empty()) return std::nullopt;
-    const size_t at = friendlyName.find(L" " + tag);
-    return at == std::wstring::npos ? friendlyName : friendlyName.substr(0, at);
+    const std::wstring delimiter = L" " + tag;
+    for (size_t at = friendlyName.find(delimiter); at != std::wstring::npos;
+         at = friendlyName.find(delimiter, at + 1)) {
+        const size_t after = at + delimiter.size();
+        if (after == friendlyName.size() || friendlyName[after] == L' ')
+            return friendlyName.substr(0, at);
+    }
+    return friendlyName;
 }
 
 std::wstring nowPlayingCommand(const std::wstring& name, const std::wstring& tag) {

@@ -11,10 +11,12 @@ namespace tc::composer {
 inline constexpr const wchar_t* kNowPlayingMarker = L" (!WAT)";
 inline constexpr const wchar_t* kNameCommand = L"/name ";
 
-// The friendly name up to the first " " + tag (exact, case-sensitive), or the
-// whole name when that does not occur. Stripping at the first occurrence is
-// what keeps tags from piling up when a tagged name is composed again. An
-// empty friendly name gives nothing.
+// The friendly name up to the first " " + tag (exact, case-sensitive) that
+// stands as a whole word, followed by a space or by the end of the name; the
+// whole name when there is none. Stripping at the first occurrence is what
+// keeps tags from piling up when a tagged name is composed again; the whole
+// word is what keeps an empty tag, or one that starts a longer word, from
+// cutting the user's own name. An empty friendly name gives nothing.
 std::optional<std::wstring> baseName(const std::wstring& friendlyName, const std::wstring& tag);
 
 // "/name " + name + " " + tag + " (!WAT)"

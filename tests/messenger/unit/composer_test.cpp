@@ -55,7 +55,7 @@ TEST(BaseName, EndsAtTheFirstTagWithItsSpaceOrTakesTheWholeName) {
     EXPECT_EQ(baseName(L"Annx", L"x"), L"Annx");
     EXPECT_EQ(baseName(L"Ann Listening:", L"listening:"), L"Ann Listening:");
     EXPECT_EQ(baseName(L" x rest", L"x"), L"");
-    EXPECT_EQ(baseName(L"Ann Lee", L""), L"Ann");
+    EXPECT_EQ(baseName(L"Ann Lee", L""), L"Ann Lee");
     EXPECT_EQ(baseName(std::wstring(10000, L' '), L""), L"") << "the delimiter at the very start";
     EXPECT_EQ(baseName(std::wstring(L"a\0b listening:", 14), L"listening:"),
               std::wstring(L"a\0b", 3));
@@ -80,10 +80,20 @@ TEST(ComposeCurrentName, TaggedAndPlainNameGiveTheSameCommands) {
     }
 }
 
-TEST(ComposeCurrentName, EmptyTagCutsAtTheFirstSpace) {
-    Inputs in = currentMode(L"Ann Lee", L"");
-    EXPECT_EQ(in.nowPlaying(), L"/name Ann  (!WAT)");
-    EXPECT_EQ(in.plain(), L"/name Ann");
+// The tag ends the base name only as a whole word: an empty tag, or one that
+// starts a longer word of the name, cuts nothing, there and back.
+TEST(ComposeCurrentName, EmptyTagOrATagStartingALongerWordKeepsTheWholeName) {
+    Inputs empty = currentMode(L"Ann Lee", L"");
+    EXPECT_EQ(empty.nowPlaying(), L"/name Ann Lee  (!WAT)");
+    EXPECT_EQ(empty.plain(), L"/name Ann Lee");
+    empty.friendly = L"Ann Lee  (!WAT)";
+    EXPECT_EQ(empty.nowPlaying(), L"/name Ann Lee  (!WAT)");
+    EXPECT_EQ(empty.plain(), L"/name Ann Lee");
+
+    Inputs word = currentMode(L"Ann isabel", L"is");
+    EXPECT_EQ(word.nowPlaying(), L"/name Ann isabel is (!WAT)");
+    word.friendly = L"Ann isabel is (!WAT)";
+    EXPECT_EQ(word.plain(), L"/name Ann isabel");
 }
 
 TEST(ComposeCurrentName, NameStartingWithTheDelimiterHasAnEmptyBase) {
