@@ -7,6 +7,11 @@ namespace {
 
 bool flagOn(const Sources& in, const wchar_t* key) { return in.setting(key) == L"1"; }
 
+// Empty, or nothing but spaces and other blank characters.
+bool blankName(const std::wstring& name) {
+    return name.find_first_not_of(L" \t\r\n\v\f\u00a0\u3000") == std::wstring::npos;
+}
+
 // The base name from the friendly name and "CurrentTag"; nothing when the
 // friendly name cannot be read or is empty.
 std::optional<std::wstring> currentBase(const Sources& in, std::wstring& tag) {
@@ -52,18 +57,24 @@ bool composeNowPlaying(const Sources& in, std::wstring& staged) {
     return composed;
 }
 
+// A blank display name would leave every contact looking at nothing: such a
+// form is not composed. The now-playing forms always carry the marker.
 bool composePlain(const Sources& in, std::wstring& staged) {
     bool composed = false;
     if (flagOn(in, keys::CurrentName)) {
         std::wstring tag;
-        if (std::optional<std::wstring> base = currentBase(in, tag)) {
+        std::optional<std::wstring> base = currentBase(in, tag);
+        if (base && !blankName(*base)) {
             staged = plainCommand(*base);
             composed = true;
         }
     }
     if (flagOn(in, keys::CustomName)) {
-        staged = plainCommand(in.setting(keys::CustomNameNotPl));
-        composed = true;
+        const std::wstring name = in.setting(keys::CustomNameNotPl);
+        if (!blankName(name)) {
+            staged = plainCommand(name);
+            composed = true;
+        }
     }
     return composed;
 }

@@ -33,8 +33,9 @@ struct Sources {
 
 // Stage the command into `staged`: the current-name form first when its flag
 // is on, then the custom form, which wins when both are on. A form whose
-// inputs cannot be had leaves `staged` as it was. True when this call staged
-// a command; false means there is nothing new to send.
+// inputs cannot be had, or a plain form whose name would be blank, leaves
+// `staged` as it was. True when this call staged a command; false means
+// there is nothing new to send.
 bool composeNowPlaying(const Sources& in, std::wstring& staged);
 bool composePlain(const Sources& in, std::wstring& staged);
 

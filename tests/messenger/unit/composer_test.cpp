@@ -14,6 +14,7 @@ struct Inputs {
     std::map<std::wstring, std::wstring> settings;
     std::optional<std::wstring> friendly;  // nullopt: cannot be read
     int friendlyReads = 0;
+    bool composed = false; // what the last composition answered
 
     Sources sources() {
         Sources in;
@@ -30,11 +31,11 @@ struct Inputs {
         return in;
     }
     std::wstring nowPlaying(std::wstring staged = L"previous") {
-        tc::composer::composeNowPlaying(sources(), staged);
+        composed = tc::composer::composeNowPlaying(sources(), staged);
         return staged;
     }
     std::wstring plain(std::wstring staged = L"previous") {
-        tc::composer::composePlain(sources(), staged);
+        composed = tc::composer::composePlain(sources(), staged);
         return staged;
     }
 };
@@ -96,10 +97,13 @@ TEST(ComposeCurrentName, EmptyTagOrATagStartingALongerWordKeepsTheWholeName) {
     EXPECT_EQ(word.plain(), L"/name Ann isabel");
 }
 
-TEST(ComposeCurrentName, NameStartingWithTheDelimiterHasAnEmptyBase) {
+// A plain name that would be blank is not composed, so nothing is sent; the
+// now-playing form carries its marker and still is.
+TEST(ComposeCurrentName, NameStartingWithTheDelimiterGivesNoPlainCommand) {
     Inputs in = currentMode(L" x and more", L"x");
     EXPECT_EQ(in.nowPlaying(), L"/name  x (!WAT)");
-    EXPECT_EQ(in.plain(), L"/name ");
+    EXPECT_EQ(in.plain(), L"previous");
+    EXPECT_FALSE(in.composed);
 }
 
 TEST(ComposeCurrentName, TagInOtherLetterCaseStaysInTheName) {
@@ -144,11 +148,15 @@ TEST(ComposeModes, CustomWinsWhenBothAreOn) {
     EXPECT_EQ(in.nowPlaying(L""), L"/name DJ Bob on air (!WAT)");
 }
 
-TEST(ComposeModes, CustomWithEverythingEmptyKeepsItsSpaces) {
+TEST(ComposeModes, CustomWithEverythingEmptyKeepsItsSpacesAndSendsNoBlankName) {
     Inputs in;
     in.settings = {{L"CustomName", L"1"}};
     EXPECT_EQ(in.nowPlaying(), L"/name   (!WAT)");
-    EXPECT_EQ(in.plain(), L"/name ");
+    for (const wchar_t* blank : {L"", L" ", L" \t  ", L"\u3000"}) {
+        in.settings[L"CustomNameNotPl"] = blank;
+        EXPECT_EQ(in.plain(), L"previous");
+        EXPECT_FALSE(in.composed);
+    }
 }
 
 TEST(ComposeModes, ValuesAreUsedExactlyAsStored) {
