@@ -36,12 +36,16 @@ void modTimer::winamp2() {
     HWND player = win::findTopWindow(kWinamp2Class);
     const std::wstring raw = win::windowTextBuffer(player, kWinamp2Buffer, ' ');
     const std::wstring title = frmWinampText1(raw);
-    if (titleStoppedOrPaused(title) && nameChanged2 == L"1") {
+    const bool stoppedOrPaused = titleStoppedOrPaused(title);
+    if (stoppedOrPaused && nameChanged2 == L"1") {
         nameChanged2 = L"0";
         frmSendText_.changeNameBack();
     }
     if (raw == lastTitle2) return;
     lastTitle2 = raw;
+    // A stopped or paused player is remembered, never shown as playing: the
+    // plain name above is all that a stop or a pause sends.
+    if (stoppedOrPaused) return;
     frmSendText_.changeName();
     nameChanged2 = L"1";
 }
@@ -58,12 +62,16 @@ void modTimer::pollWinamp() {
 }
 
 // A now-playing name outlives the process that set it (the messenger closed
-// while a song played), and with no player to stop nothing would ever take
-// it back. Only a name exactly as we would compose it now is ours to take
-// back; a player running at start takes its usual road instead.
+// while a song played), and with no player playing nothing would ever take
+// it back: a stopped or paused player is only remembered. Only a name
+// exactly as we would compose it now is ours to take back; a player that
+// plays at start takes its usual road instead.
 void modTimer::restoreNameLeftPlaying() {
+    const HWND winamp2 = win::findTopWindow(kWinamp2Class);
     if (playerWindowFound(win::findTopWindow(kWinamp3Class)) ||
-        playerWindowFound(win::findTopWindow(kWinamp2Class))) {
+        (playerWindowFound(winamp2) &&
+         !titleStoppedOrPaused(
+             frmWinampText1(win::windowTextBuffer(winamp2, kWinamp2Buffer, ' '))))) {
         leftNameSettled_ = true;
         return;
     }

@@ -54,7 +54,7 @@ TEST_F(ForegroundRule, AnotherProgramGetsNothingAndTheNewestCommandGoesOutWhenTh
     const DWORD clockBefore = clock().now();
     player.play(2);
     EXPECT_EQ(tick(), Sends{});
-    player.stop(); // now-playing, then plain: the plain name is the newest
+    player.stop(); // the plain name is the newest
     EXPECT_EQ(tick(2), Sends{});
     EXPECT_EQ(rule::counts().total(), 0) << "no front asked for, no keys";
     EXPECT_EQ(clock().now(), clockBefore) << "nothing waited for";

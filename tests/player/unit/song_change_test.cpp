@@ -25,10 +25,8 @@ TEST_F(SongChange, StopPauseAndResume) {
     player.play(2);
     EXPECT_EQ(tick(), Sends({kPlaying}));
 
-    // Stopping: plain and now-playing in one tick (the title changed), then
-    // plain for good at the next.
+    // A stop or a pause: the plain name once, at the tick that sees it.
     player.stop();
-    EXPECT_EQ(tick(), Sends({kPlain, kPlaying}));
     EXPECT_EQ(tick(), Sends({kPlain}));
     EXPECT_EQ(tick(), Sends{});
     EXPECT_EQ(messenger().friendlyName(), L"Ann");
@@ -38,10 +36,25 @@ TEST_F(SongChange, StopPauseAndResume) {
     EXPECT_EQ(messenger().friendlyName(), L"Ann listening: (!WAT)");
 
     player.pause();
-    EXPECT_EQ(tick(2), Sends({kPlain, kPlaying, kPlain}));
+    EXPECT_EQ(tick(), Sends({kPlain}));
+    EXPECT_EQ(tick(), Sends{});
     EXPECT_EQ(messenger().friendlyName(), L"Ann");
 
     player.resume();
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+}
+
+// A stopped or paused title is remembered, and no now-playing name is set
+// for it: not at the first reading, nor for a new title that starts so.
+TEST_F(SongChange, AStoppedOrPausedPlayerNeverShowsAsPlaying) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open()); // stopped at its first song
+    EXPECT_EQ(tick(2), Sends{});
+    player.setTitle(player.titleFor(3, sim::PlayerSim::State::Paused));
+    EXPECT_EQ(tick(2), Sends{});
+    EXPECT_EQ(messenger().friendlyName(), L"Ann");
+
+    player.play(3);
     EXPECT_EQ(tick(), Sends({kPlaying}));
 }
 
@@ -153,7 +166,7 @@ TEST_F(SongChange, TitlesCountUpTo2047CharactersAndSevenAreEnoughToBePaused) {
     EXPECT_EQ(tick(), Sends({kPlaying}));
     EXPECT_EQ(tick(), Sends{});
     player.setTitle(L"Paused]");
-    EXPECT_EQ(tick(2), Sends({kPlain, kPlaying, kPlain}));
+    EXPECT_EQ(tick(), Sends({kPlain}));
     EXPECT_EQ(tick(), Sends{});
 }
 

@@ -1,8 +1,8 @@
 // A now-playing name left on the service by an earlier run (the messenger
 // closed while a song played): the first look with the watcher on and no
-// player puts the plain name back, once, when the name is exactly one we
-// would compose now, and leaves every other name alone. Each case starts a
-// watcher of its own, as a new process would.
+// player playing puts the plain name back, once, when the name is exactly
+// one we would compose now, and leaves every other name alone. Each case
+// starts a watcher of its own, as a new process would.
 #include "player/modTimer.h"
 #include "sim/player/PlayerSim.h"
 #include "tests/support/BackgroundTest.h"
@@ -39,6 +39,23 @@ TEST_F(StaleName, ComesBackToThePlainNameOnceInBothModes) {
     modTimer fresh{form()};
     messenger().setFriendlyName(L"DJ Ann on air (!WAT)");
     EXPECT_EQ(poll(fresh), Sends({L"/name Ann away"}));
+}
+
+// A stopped or paused player plays nothing: no song of its own comes first.
+TEST_F(StaleName, ComesBackToThePlainNameOnceWithAStoppedOrPausedPlayer) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open()); // stopped
+    for (bool paused : {false, true}) {
+        SCOPED_TRACE(paused ? "paused" : "stopped");
+        if (paused) {
+            player.play(2);
+            player.pause();
+        }
+        modTimer fresh{form()};
+        messenger().setFriendlyName(L"Ann listening: (!WAT)");
+        EXPECT_EQ(poll(fresh, 2), Sends({kPlain}));
+        EXPECT_EQ(messenger().friendlyName(), L"Ann");
+    }
 }
 
 TEST_F(StaleName, LeftAloneWhenNotOursWhenSwitchedOffAndWhileAPlayerRuns) {
