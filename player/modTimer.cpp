@@ -4,6 +4,8 @@
 #include "platform/Win32.h"
 #include "settings/SettingsStore.h"
 
+#include <vector>
+
 namespace tc {
 
 bool playerWindowFound(HWND window) { return window != nullptr; }
@@ -20,6 +22,29 @@ bool titleStoppedOrPaused(const std::wstring& title) {
     return stopped || paused;
 }
 
+// Linear in the length whatever the text (a player may show 64 Ki
+// characters): `now` is looked for in `before` + `before` with the
+// Knuth-Morris-Pratt automaton rather than by a search that can go back.
+bool titleTurnedFrom(const std::wstring& now, const std::wstring& before) {
+    const size_t n = now.size();
+    if (n == 0 || before.size() != n) return false;
+    std::vector<size_t> border(n, 0);
+    for (size_t i = 1, k = 0; i < n; ++i) {
+        while (k > 0 && now[i] != now[k]) k = border[k - 1];
+        if (now[i] == now[k]) ++k;
+        border[i] = k;
+    }
+    // Every turn of `before` starts within its first n characters, so the
+    // doubled text need not be built.
+    for (size_t i = 0, k = 0; i < 2 * n - 1; ++i) {
+        const wchar_t c = before[i % n];
+        while (k > 0 && c != now[k]) k = border[k - 1];
+        if (c == now[k]) ++k;
+        if (k == n) return true;
+    }
+    return false;
+}
+
 void modTimer::winamp3() {
     HWND titleWindow = GetParent(win::findTopWindow(kWinamp3TitleClass));
     // A player too busy to tell its title has not changed it as far as we
@@ -27,7 +52,9 @@ void modTimer::winamp3() {
     const std::optional<std::wstring> text = win::windowTextExact(titleWindow);
     if (!text) return;
     if (*text == lastTitle3) return;
+    const bool turned = titleTurnedFrom(*text, lastTitle3);
     lastTitle3 = *text;
+    if (turned) return;
     frmSendText_.changeName();
     nameChanged3 = L"1";
 }
@@ -42,10 +69,13 @@ void modTimer::winamp2() {
         frmSendText_.changeNameBack();
     }
     if (raw == lastTitle2) return;
+    // A title scrolled in the taskbar is still the same song. The spaces
+    // after the NUL do not turn with it, so the titles are compared.
+    const bool turned = titleTurnedFrom(title, frmWinampText1(lastTitle2));
     lastTitle2 = raw;
     // A stopped or paused player is remembered, never shown as playing: the
     // plain name above is all that a stop or a pause sends.
-    if (stoppedOrPaused) return;
+    if (turned || stoppedOrPaused) return;
     frmSendText_.changeName();
     nameChanged2 = L"1";
 }

@@ -59,5 +59,9 @@ std::wstring frmWinampText1(const std::wstring& raw);
 // after it is not: under eight characters is never stopped, under seven
 // never paused.
 bool titleStoppedOrPaused(const std::wstring& title);
+// `now` is `before` turned: the same characters in the same round order,
+// as a title scrolled in the taskbar shows them. A text is turned from
+// itself; an empty one from nothing.
+bool titleTurnedFrom(const std::wstring& now, const std::wstring& before);
 
 } // namespace tc

@@ -10,6 +10,7 @@ constexpr const wchar_t* kGen3MainClass = L"studio";
 constexpr const wchar_t* kGen3PopupClass = L"basewindow_rootwnd";
 // Deliberately unlike "basewindow_rootwnd": class lookups ignore case.
 constexpr const wchar_t* kGen3TitleClass = L"TcSimPlayerTitle";
+constexpr UINT_PTR kScrollTimer = 1;
 
 void registerClasses() {
     static bool done = false;
@@ -64,6 +65,8 @@ bool PlayerSim::open(bool show) {
         state_ = State::Closed;
         return false;
     }
+    SetWindowLongPtrW(titleWindow(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    startScrollTimer();
     return true;
 }
 
@@ -83,6 +86,7 @@ void PlayerSim::destroyAll() {
 void PlayerSim::close() {
     destroyAll();
     state_ = State::Closed;
+    scrollText_.clear();
 }
 
 void PlayerSim::setTitle(const std::wstring& text) {
@@ -109,7 +113,40 @@ std::wstring PlayerSim::titleFor(int song, State state) const {
     return text;
 }
 
-void PlayerSim::apply() { setTitle(titleFor(song_, state_)); }
+void PlayerSim::apply() {
+    scrolledBy_ = 0;
+    if (scrolling_ && state_ == State::Playing) {
+        scrollText_ = titleFor(song_, state_) + kScrollSeparator;
+        setTitle(scrollText_);
+    } else {
+        scrollText_.clear();
+        setTitle(titleFor(song_, state_));
+    }
+}
+
+void PlayerSim::setScrolling(bool on, UINT everyMs) {
+    scrolling_ = on;
+    scrollEveryMs_ = on ? everyMs : 0;
+    if (HWND w = titleWindow()) KillTimer(w, kScrollTimer);
+    startScrollTimer();
+    if (isOpen()) apply();
+}
+
+void PlayerSim::startScrollTimer() {
+    if (scrollEveryMs_ == 0) return;
+    if (HWND w = titleWindow()) SetTimer(w, kScrollTimer, scrollEveryMs_, &PlayerSim::onScrollTimer);
+}
+
+void CALLBACK PlayerSim::onScrollTimer(HWND window, UINT, UINT_PTR, DWORD) {
+    if (auto* player = reinterpret_cast<PlayerSim*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
+        player->scrollStep();
+}
+
+void PlayerSim::scrollStep() {
+    if (scrollText_.empty()) return;
+    scrolledBy_ = (scrolledBy_ + kScrollChars) % scrollText_.size();
+    setTitle(scrollText_.substr(scrolledBy_) + scrollText_.substr(0, scrolledBy_));
+}
 
 void PlayerSim::play(int song) {
     if (!isOpen()) return;

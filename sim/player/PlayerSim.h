@@ -57,6 +57,20 @@ public:
     // Title text for song n in a state, without touching any window.
     std::wstring titleFor(int song, State state) const;
 
+    // Scrolling, as the player can show its title in the taskbar: while a
+    // song plays, the window text is its title and a separator, turned left
+    // by kScrollChars characters every `everyMs` milliseconds (by a timer of
+    // the title window, so while its thread dispatches messages), or only at
+    // each scrollStep() when `everyMs` is 0. A paused or stopped player shows
+    // its title still, and each new song starts unturned.
+    static constexpr size_t kScrollChars = 3;
+    static constexpr UINT kScrollEveryMs = 250;
+    static constexpr const wchar_t* kScrollSeparator = L" *** ";
+    void setScrolling(bool on, UINT everyMs = kScrollEveryMs);
+    bool scrolling() const { return scrolling_; }
+    // Turns the scrolling text once more (nothing unless a song plays).
+    void scrollStep();
+
     HWND mainWindow() const { return main_; }
     HWND titleWindow() const { return generation_ == 3 ? title_ : main_; }
     HWND popupWindow() const { return popup_; }
@@ -64,11 +78,17 @@ public:
 private:
     void apply();
     void destroyAll();
+    void startScrollTimer();
+    static void CALLBACK onScrollTimer(HWND window, UINT, UINT_PTR, DWORD);
 
     int generation_;
     std::vector<std::wstring> playlist_;
     State state_ = State::Closed;
     int song_ = 1;
+    bool scrolling_ = false;
+    UINT scrollEveryMs_ = 0;
+    std::wstring scrollText_; // the unturned text of the song that scrolls
+    size_t scrolledBy_ = 0;
     HWND main_ = nullptr;
     HWND title_ = nullptr;
     HWND popup_ = nullptr;

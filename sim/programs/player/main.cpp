@@ -2,7 +2,11 @@
 // generation and walks through the steps given on the command line, one step
 // every --step-ms milliseconds, printing each step with a timestamp.
 //
-//   sim_player.exe [--gen 2|3] [--step-ms N] [--step-on NAME] [--show] [--stay] step...
+//   sim_player.exe [--gen 2|3] [--step-ms N] [--step-on NAME] [--show] [--stay] [--scroll]
+//                  step...
+//
+// With --scroll, the title of a song that plays scrolls as in the taskbar:
+// turned by a few characters several times a second.
 //
 // With --step-on, each step waits instead for one release of the named
 // semaphore (which the caller creates), so a caller decides when the script
@@ -60,7 +64,7 @@ using tc::sim::pumpFor;
 int usage() {
     std::fprintf(stderr,
                  "usage: sim_player [--gen 2|3] [--step-ms N] [--step-on NAME] [--show] [--stay] "
-                 "step...\n"
+                 "[--scroll] step...\n"
                  "steps: \"play N\" pause resume stop \"title TEXT\" \"wait N\" close open exit\n");
     return 2;
 }
@@ -72,7 +76,7 @@ int main(int argc, char** argv) {
     int gen = 2;
     DWORD stepMs = 2000;
     std::wstring stepOn;
-    bool show = false, stay = false;
+    bool show = false, stay = false, scroll = false;
     std::vector<std::string> steps;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -81,6 +85,7 @@ int main(int argc, char** argv) {
         else if (a == "--step-on" && i + 1 < argc) stepOn = widen(argv[++i]);
         else if (a == "--show") show = true;
         else if (a == "--stay") stay = true;
+        else if (a == "--scroll") scroll = true;
         else if (a == "--help" || a == "-h") return usage();
         else steps.push_back(a);
     }
@@ -93,6 +98,7 @@ int main(int argc, char** argv) {
     }
 
     tc::sim::PlayerSim player(gen);
+    player.setScrolling(scroll);
     if (!player.open(show)) {
         std::fprintf(stderr, "sim_player: cannot create the player windows\n");
         return 1;

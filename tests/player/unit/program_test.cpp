@@ -6,6 +6,8 @@
 #include "tests/support/BackgroundTest.h"
 #include "tests/support/HostedDll.h"
 
+#include <optional>
+
 namespace tc::test {
 namespace {
 
@@ -45,15 +47,30 @@ protected:
     // Lets the program take its next step.
     void next() { ReleaseSemaphore(step_, 1, nullptr); }
 
+    // The text the program's player shows now.
+    static std::wstring shown() {
+        wchar_t text[512] = {};
+        GetWindowTextW(FindWindowW(kWinamp2Class, nullptr), text, 512);
+        return text;
+    }
     // Waits until the program's player shows that title.
     bool shows(const std::wstring& title) {
-        return pumpUntil(
+        return pumpUntil([&] { return shown() == title; }, 15000);
+    }
+    // Waits until the player shows that text scrolled, and other than
+    // `before`; that is the text shown then.
+    std::optional<std::wstring> showsScrolled(const std::wstring& text,
+                                              const std::wstring& before = L"") {
+        std::wstring now;
+        const bool turned = pumpUntil(
             [&] {
-                wchar_t text[512] = {};
-                GetWindowTextW(FindWindowW(kWinamp2Class, nullptr), text, 512);
-                return title == text;
+                now = shown();
+                return now != before && now.size() == text.size() &&
+                       (text + text).find(now) != std::wstring::npos;
             },
             15000);
+        if (!turned) return std::nullopt;
+        return now;
     }
 
     PROCESS_INFORMATION program_{};
@@ -84,6 +101,38 @@ TEST_F(ScriptedPlayer, InAnotherProcessIsFollowedStepByStep) {
     GetExitCodeProcess(program_.hProcess, &code);
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(tick(), Sends{});
+    EXPECT_EQ(messenger().friendlyName(), L"Ann");
+}
+
+// The player scrolls the title of the song it plays, several times a second:
+// the song sets the name once, and a pause or a stop sends the plain name
+// once, whatever the text shows between the ticks.
+TEST_F(ScriptedPlayer, AScrollingTitleIsOneSongAndAPauseOrAStopSendsThePlainNameOnce) {
+    const sim::PlayerSim script(2);
+    const std::wstring scrolling = script.titleFor(1, State::Playing) +
+                                   sim::PlayerSim::kScrollSeparator;
+    start(L"--scroll \"play 1\" pause resume stop exit");
+    ASSERT_TRUE(shows(script.titleFor(1, State::Stopped))) << "hang guard: it never opened";
+    EXPECT_EQ(tick(), Sends{});
+
+    for (const char* step : {"play", "resume"}) {
+        SCOPED_TRACE(step);
+        next();
+        std::optional<std::wstring> seen = showsScrolled(scrolling);
+        ASSERT_TRUE(seen) << "hang guard: it never played";
+        EXPECT_EQ(tick(), Sends({kPlaying}));
+        for (int turn = 0; turn < 5; ++turn) {
+            seen = showsScrolled(scrolling, *seen);
+            ASSERT_TRUE(seen) << "hang guard: the title does not scroll";
+            EXPECT_EQ(tick(), Sends{}) << "turn " << turn;
+        }
+
+        next();
+        const State still = std::string(step) == "play" ? State::Paused : State::Stopped;
+        ASSERT_TRUE(shows(script.titleFor(1, still))) << "hang guard";
+        EXPECT_EQ(tick(), Sends({kPlain}));
+        EXPECT_EQ(tick(), Sends{});
+    }
     EXPECT_EQ(messenger().friendlyName(), L"Ann");
 }
 

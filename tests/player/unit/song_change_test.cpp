@@ -79,6 +79,33 @@ TEST_F(SongChange, PlayerExitRestoresOnceAndARestartWithTheSameTitleChangesNothi
     EXPECT_EQ(tick(), Sends({kPlaying}));
 }
 
+// The player scrolls its title in the taskbar: each reading is the last one
+// turned, which is the same song. Any other text of the same length is not.
+TEST_F(SongChange, AScrollingTitleIsOneSongInBothGenerations) {
+    for (int generation : {2, 3}) {
+        SCOPED_TRACE(generation);
+        sim::PlayerSim player(generation);
+        player.setScrolling(true, 0); // turned by the test alone
+        ASSERT_TRUE(player.open());
+        player.play(1);
+        EXPECT_EQ(tick(), Sends({kPlaying}));
+        const std::wstring unturned = player.title();
+        for (size_t turn = 0; turn < unturned.size(); ++turn) { // more than once round
+            player.scrollStep();
+            EXPECT_EQ(tick(), Sends{}) << "turn " << turn;
+        }
+
+        std::wstring shuffled = player.title();
+        size_t at = 0;
+        while (shuffled[at] == shuffled[at + 1]) ++at;
+        std::swap(shuffled[at], shuffled[at + 1]);
+        player.setTitle(shuffled);
+        EXPECT_EQ(tick(), Sends({kPlaying})) << "the same length, not turned";
+        player.close();
+        EXPECT_EQ(tick(), Sends({kPlain}));
+    }
+}
+
 TEST_F(SongChange, Winamp3IsReadThroughThePopupsOwnerAndNeverCountsAsStopped) {
     sim::PlayerSim player(3);
     ASSERT_TRUE(player.open());
