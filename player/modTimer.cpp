@@ -112,15 +112,33 @@ void modTimer::restoreNameLeftPlaying() {
 }
 
 void modTimer::readAndRestore() {
-    if (playerWindowFound(win::findTopWindow(kWinamp3Class))) winamp3();
-    else if (playerWindowFound(win::findTopWindow(kWinamp2Class))) winamp2();
+    bool read2 = false, read3 = false;
+    if (playerWindowFound(win::findTopWindow(kWinamp3Class))) {
+        winamp3();
+        read3 = true;
+    } else if (playerWindowFound(win::findTopWindow(kWinamp2Class))) {
+        winamp2();
+        read2 = true;
+    }
 
-    if (nameChanged2 == L"1" && playerWindowGone(win::findTopWindow(kWinamp2Class))) {
+    // A player that has gone takes its last title with it: started again on
+    // the same song, it shows that song. A player is looked up again only
+    // for a name to restore, or for a title to forget when its reader has
+    // not just found it (one that went during the read is forgotten at the
+    // next tick), so that the idle tick makes no lookup more.
+    const bool gone2 = (nameChanged2 == L"1" || (!read2 && !lastTitle2.empty())) &&
+                       playerWindowGone(win::findTopWindow(kWinamp2Class));
+    if (gone2) lastTitle2.clear();
+    const bool gone3 = (nameChanged3 == L"1" || (!read3 && !lastTitle3.empty())) &&
+                       playerWindowGone(win::findTopWindow(kWinamp3Class));
+    if (gone3) lastTitle3.clear();
+
+    if (gone2 && nameChanged2 == L"1") {
         nameChanged2 = L"0";
         frmSendText_.changeNameBack();
         return;
     }
-    if (nameChanged3 == L"1" && playerWindowGone(win::findTopWindow(kWinamp3Class))) {
+    if (gone3 && nameChanged3 == L"1") {
         nameChanged3 = L"0";
         frmSendText_.changeNameBack();
     }

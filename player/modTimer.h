@@ -22,15 +22,16 @@ public:
     modTimer(const modTimer&) = delete;
     modTimer& operator=(const modTimer&) = delete;
 
-    // One tick: when switched on, read the newer player present, restore
-    // the plain name for a player that has gone, then send the name command
-    // still waiting from an earlier tick if it can go now.
+    // One tick: when switched on, read the newer player present, forget the
+    // last title of a player that has gone and restore the plain name for
+    // it, then send the name command still waiting from an earlier tick if
+    // it can go now.
     void pollWinamp();
     void winamp2();
     void winamp3();
 
-    // The player state, kept for the life of the process; flags are the
-    // texts "1" and "0".
+    // The player state, kept for the life of the process (a last title only
+    // as long as its player); flags are the texts "1" and "0".
     std::wstring lastTitle2;
     std::wstring lastTitle3;
     std::wstring nameChanged2;
