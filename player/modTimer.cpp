@@ -133,14 +133,18 @@ void modTimer::readAndRestore() {
                        playerWindowGone(win::findTopWindow(kWinamp3Class));
     if (gone3) lastTitle3.clear();
 
+    // The plain name on account of a player that left would hide the song of
+    // the other one, which plays on: only its flag is put down then.
     if (gone2 && nameChanged2 == L"1") {
         nameChanged2 = L"0";
-        frmSendText_.changeNameBack();
-        return;
+        if (nameChanged3 != L"1") {
+            frmSendText_.changeNameBack();
+            return;
+        }
     }
     if (gone3 && nameChanged3 == L"1") {
         nameChanged3 = L"0";
-        frmSendText_.changeNameBack();
+        if (nameChanged2 != L"1") frmSendText_.changeNameBack();
     }
 }
 
