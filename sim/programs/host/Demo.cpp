@@ -19,7 +19,9 @@ namespace tc::host {
 namespace {
 
 const wchar_t* kSettings = L"Software\\Dorvin's Tunecaster\\Data";
-constexpr DWORD kStepMs = 3000; // a song change takes one tick (the very first two), a stop or pause two
+// A change, a stop or a pause takes one tick; the very first song two, as the
+// hidden conversation opens first. A step leaves a tick to spare.
+constexpr DWORD kStepMs = 3000;
 constexpr DWORD kTickMs = 1000;
 
 void writeSetting(const wchar_t* key, const std::wstring& value) {
