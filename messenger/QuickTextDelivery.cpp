@@ -40,7 +40,11 @@ void QuickTextDelivery::settle(Command command, Outcome outcome) {
     switch (outcome) {
     case Outcome::Done:
         return;
-    case Outcome::AnotherProgramInFront:
+    case Outcome::NotNow:
+        waiting_ = std::move(command);
+        return;
+    case Outcome::KeysRefused:
+        if (++command.keysRefused >= kMostRefusedTries) return;
         waiting_ = std::move(command);
         return;
     case Outcome::OnlyOpened:
@@ -54,12 +58,14 @@ void QuickTextDelivery::settle(Command command, Outcome outcome) {
     }
 }
 
-// Decided before anything is touched: with another program in front, the
-// system would refuse us the front (and flash the messenger's button at
-// every song), and Alt+0 would go to that program.
+// Decided before anything is touched, and cheaply: a command that cannot go
+// now costs the tick a few queries of the window system, no more.
 QuickTextDelivery::Outcome QuickTextDelivery::attempt(const Command& command) {
     Front front = lookAtTheFront();
-    if (front.kind == Front::AnotherProgram) return Outcome::AnotherProgramInFront;
+    if (!front.mayBeUsed()) return Outcome::NotNow;
+    if (!win::inputDesktopIsThisThreads()) return Outcome::NotNow;
+    win::releaseOwnKeysLeftDown();
+    if (!user_.keyboardFree()) return Outcome::NotNow;
 
     // Another user signed in since the command was made, or nobody is: it
     // is not theirs to get, and nothing goes into their slot.
@@ -73,15 +79,14 @@ QuickTextDelivery::Outcome QuickTextDelivery::attempt(const Command& command) {
     // where we looked.
     if (GetForegroundWindow() != front.window) {
         front = lookAtTheFront();
-        if (front.kind == Front::AnotherProgram) return Outcome::AnotherProgramInFront;
+        if (!front.mayBeUsed()) return Outcome::NotNow;
     }
     if (front.kind == Front::OurConversation) {
         // The user's own conversation stays in front and reads the keys
         // itself, but now: the add-on takes the slot's text when it handles
         // them, and a second delivery in the same tick would rewrite the
         // slot first.
-        sendKeysAndWait(clock_.now());
-        return Outcome::Done;
+        return pressHotKey(clock_.now());
     }
     return throughHiddenConversation(front.window);
 }
@@ -90,9 +95,12 @@ QuickTextDelivery::Front QuickTextDelivery::lookAtTheFront() {
     Front f;
     f.window = GetForegroundWindow();
     foregroundClass_ = win::className(f.window, kClassNameLimit);
-    // Nobody's, and the system lets us take it: no window, or the desktop
-    // window, which Wine reports in front while no window is active.
-    if (!f.window || f.window == GetDesktopWindow()) f.kind = Front::Ours;
+    // No window in front is not nobody's: the session is locked or on a
+    // secure desktop, or the front is passing from one window to another.
+    // The desktop window is nobody's: Wine reports it in front while no
+    // window is active.
+    if (!f.window) f.kind = Front::Nothing;
+    else if (f.window == GetDesktopWindow()) f.kind = Front::Ours;
     else if (!win::ownedByThisProcess(f.window)) f.kind = Front::AnotherProgram;
     else if (foregroundClass_ == kConversationClass) f.kind = Front::OurConversation;
     else f.kind = Front::Ours;
@@ -113,11 +121,14 @@ QuickTextDelivery::Outcome QuickTextDelivery::throughHiddenConversation(HWND bef
     if (conversation) {
         // The keys reach the window only when this thread reads them; hiding
         // it first would hand them to whichever window gets the focus next.
+        // One that does not come to the front gets none, and the command is
+        // given up: it would not come the next time either.
         const DWORD start = clock_.now();
-        if (bringToFront(conversation.get())) sendKeysAndWait(start);
+        Outcome outcome = Outcome::Done;
+        if (bringToFront(conversation.get())) outcome = pressHotKey(start);
         hiddenConversation::hide(conversation.get());
         handBackTheFront(before, conversation.get());
-        return Outcome::Done;
+        return outcome;
     }
     step([&] { conversation = hiddenConversation::open(messenger_); });
     if (!conversation) return Outcome::Done;
@@ -164,14 +175,21 @@ void QuickTextDelivery::handBackTheFront(HWND before, IMessengerConversationWnd*
     }
 }
 
-// Presses Alt+0 and lets this thread read the keys, within what is left of
-// the delivery's budget since `start`. Keys the system refused are not
-// waited for.
-void QuickTextDelivery::sendKeysAndWait(DWORD start) {
-    if (!win::sendAltZero()) return;
+// Presses Alt+0, unless the user has taken up the keyboard since the look
+// before, and lets this thread read the keys within what is left of the
+// delivery's budget since `start`. Keys the system refused are not waited
+// for, and none of them is left down.
+QuickTextDelivery::Outcome QuickTextDelivery::pressHotKey(DWORD start) {
+    if (!user_.keyboardFree()) return Outcome::NotNow;
+    if (!win::sendAltZero()) {
+        user_.ownKeysRead(); // those it took, and their release
+        return Outcome::KeysRefused;
+    }
     const DWORD spent = clock_.now() - start;
     if (spent < kDeliveryWaitMilliseconds)
         win::drainKeyboardInput(clock_, kDeliveryWaitMilliseconds - spent);
+    user_.ownKeysRead();
+    return Outcome::Done;
 }
 
 } // namespace tc

@@ -4,18 +4,26 @@
 // slot 09, and the slot's hot key, Alt+0, is pressed in a conversation of
 // this messenger, which then sends the slot and carries the command out.
 //
-// Windows lets a process take the foreground only while the foreground is
-// its own or nobody's, so the delivery looks at the front before it touches
-// anything:
+// The delivery presses keys and takes the front only where and when that
+// cannot hurt the user, and looks before it touches anything:
 //   - one of this messenger's conversations is in front: the keys go there;
-//   - a window of this process, or none, is in front: the keys go to the
-//     hidden conversation, brought to the front for the moment they take,
-//     and the front is handed back afterwards;
+//   - a window of this process, or the desktop, is in front: the keys go to
+//     the hidden conversation, brought to the front for the moment they
+//     take, and the front is handed back afterwards;
 //   - another program is in front (another messenger's conversation too):
-//     nothing is asked of the window system and nothing is written; the
-//     command waits, and goes out at the first later tick that finds the
-//     front ours again.
+//     Windows lets a process take the front only while it is its own or
+//     nobody's, and the keys would go to that program;
+//   - no window is in front: the workstation is locked, a secure desktop is
+//     up, or one window is losing the front to another;
+//   - the desktop that takes input is not ours (locked, disconnected, another
+//     user's session): the system refuses the front and keys;
+//   - the user is typing, moving the mouse, or holds a key or button
+//     (UserActivity);
+// In the last four cases nothing is asked of the window system and nothing
+// is written; the command waits, and goes out at the first later tick at
+// which it can.
 #include "messenger/HiddenConversation.h"
+#include "messenger/UserActivity.h"
 #include "platform/Clock.h"
 
 #include <optional>
@@ -37,13 +45,18 @@ inline constexpr DWORD kBringToFrontLongestPause = 100;
 // bringing its window to the front and then letting its keystroke be read
 // share this one budget.
 inline constexpr DWORD kDeliveryWaitMilliseconds = 450;
+// Tries whose keys the system refused before a command is given up. The
+// session is checked first, so a refusal is the rare one that came in
+// between; one that lasts must not have the hidden conversation fetched to
+// the front every second.
+inline constexpr int kMostRefusedTries = 3;
 
 class QuickTextDelivery {
 public:
     // `foregroundClass` receives the class name of the window found in
     // front at each look (the form's Text3).
     QuickTextDelivery(Clock& clock, MessengerSide& messenger, std::wstring& foregroundClass)
-        : clock_(clock), messenger_(messenger), foregroundClass_(foregroundClass) {}
+        : clock_(clock), messenger_(messenger), foregroundClass_(foregroundClass), user_(clock) {}
     QuickTextDelivery(const QuickTextDelivery&) = delete;
     QuickTextDelivery& operator=(const QuickTextDelivery&) = delete;
 
@@ -58,6 +71,7 @@ public:
     void sendWaiting();
     void dropWaiting() { waiting_.reset(); }
     bool hasWaiting() const { return waiting_.has_value(); }
+    UserActivity& userActivity() { return user_; }
 
 private:
     struct Command {
@@ -65,12 +79,14 @@ private:
         std::wstring owner;         // the sign-in name whose slot it is for
         bool openedConversation = false;
         bool newThisTick = true;
+        int keysRefused = 0;
     };
     // Done: delivered, or dropped for good.
-    enum class Outcome { Done, AnotherProgramInFront, OnlyOpened };
+    enum class Outcome { Done, NotNow, KeysRefused, OnlyOpened };
     struct Front {
         HWND window = nullptr;
-        enum Kind { OurConversation, Ours, AnotherProgram } kind = Ours;
+        enum Kind { Nothing, OurConversation, Ours, AnotherProgram } kind = Nothing;
+        bool mayBeUsed() const { return kind == OurConversation || kind == Ours; }
     };
 
     Outcome attempt(const Command& command);
@@ -81,11 +97,12 @@ private:
     Outcome throughHiddenConversation(HWND before);
     bool bringToFront(IMessengerConversationWnd* conversation);
     void handBackTheFront(HWND before, IMessengerConversationWnd* conversation);
-    void sendKeysAndWait(DWORD start);
+    Outcome pressHotKey(DWORD start);
 
     Clock& clock_;
     MessengerSide& messenger_;
     std::wstring& foregroundClass_;
+    UserActivity user_;
     std::optional<Command> waiting_;
 };
 

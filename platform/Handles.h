@@ -76,4 +76,8 @@ struct GdiObjectDeleter { void operator()(void* h) const { if (h) DeleteObject(s
 template <class T>
 using GdiObject = std::unique_ptr<std::remove_pointer_t<T>, GdiObjectDeleter>;
 
+// An opened desktop (OpenInputDesktop), closed on destruction.
+struct DesktopCloser { void operator()(HDESK d) const { if (d) CloseDesktop(d); } };
+using DesktopHandle = std::unique_ptr<std::remove_pointer_t<HDESK>, DesktopCloser>;
+
 } // namespace tc

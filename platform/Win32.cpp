@@ -1,5 +1,6 @@
 #include "platform/Win32.h"
 
+#include "platform/Handles.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -11,6 +12,8 @@ constexpr UINT kTextTimeoutMs = 500;
 // The extra information our synthesised keys carry ("TcA0"), by which the
 // wait tells them from the user's typing.
 constexpr ULONG_PTR kOwnKeys = 0x54634130;
+// A virtual key that Windows leaves unassigned: pressing it does nothing.
+constexpr WORD kMenuMaskKey = 0xE8;
 } // namespace
 
 HWND findTopWindow(const wchar_t* className) { return FindWindowW(className, nullptr); }
@@ -56,17 +59,108 @@ bool ownedByThisProcess(HWND window) {
            process == GetCurrentProcessId();
 }
 
-bool sendAltZero() {
-    INPUT keys[4] = {};
-    const WORD vks[4] = {VK_MENU, '0', '0', VK_MENU};
-    for (int i = 0; i < 4; ++i) {
-        keys[i].type = INPUT_KEYBOARD;
-        keys[i].ki.wVk = vks[i];
-        keys[i].ki.wScan = static_cast<WORD>(MapVirtualKeyW(vks[i], MAPVK_VK_TO_VSC));
-        keys[i].ki.dwFlags = (i == 2 || i == 3) ? KEYEVENTF_KEYUP : 0;
-        keys[i].ki.dwExtraInfo = kOwnKeys;
+namespace {
+
+// A key of ours the system has down because it refused the key-up: the
+// keyboard is the session's, so this is the process's to remember.
+std::vector<WORD>& ownKeysDown() {
+    static auto* keys = new std::vector<WORD>();
+    return *keys;
+}
+
+INPUT ownKey(WORD vk, bool up) {
+    INPUT key = {};
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = vk;
+    key.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    key.ki.dwExtraInfo = kOwnKeys;
+    return key;
+}
+
+// Sends the keys and notes which of ours the system now has down: it takes
+// them in order and stops at the first it refuses.
+bool sendOwnKeys(const std::vector<INPUT>& keys) {
+    std::vector<INPUT> in(keys);
+    const UINT taken = SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+    std::vector<WORD>& down = ownKeysDown();
+    for (UINT i = 0; i < taken && i < keys.size(); ++i) {
+        const WORD vk = keys[i].ki.wVk;
+        down.erase(std::remove(down.begin(), down.end(), vk), down.end());
+        if (!(keys[i].ki.dwFlags & KEYEVENTF_KEYUP)) down.push_back(vk);
     }
-    return SendInput(4, keys, sizeof(INPUT)) == 4;
+    return taken == keys.size();
+}
+
+// Lets go of those keys. Alt goes last, after a key that means nothing: a
+// lone press and release of Alt would open the focused window's menu.
+void releaseOwn(std::vector<WORD> keys) {
+    std::vector<INPUT> ups;
+    const bool alt = std::find(keys.begin(), keys.end(), VK_MENU) != keys.end();
+    for (WORD vk : keys)
+        if (vk != VK_MENU) ups.push_back(ownKey(vk, true));
+    if (alt) {
+        ups.push_back(ownKey(kMenuMaskKey, false));
+        ups.push_back(ownKey(kMenuMaskKey, true));
+        ups.push_back(ownKey(VK_MENU, true));
+    }
+    if (!ups.empty()) sendOwnKeys(ups);
+}
+
+} // namespace
+
+bool sendAltZero() {
+    if (sendOwnKeys({ownKey(VK_MENU, false), ownKey('0', false), ownKey('0', true),
+                     ownKey(VK_MENU, true)}))
+        return true;
+    releaseOwn(ownKeysDown());
+    return false;
+}
+
+void releaseOwnKeysLeftDown() {
+    std::vector<WORD>& down = ownKeysDown();
+    if (down.empty()) return;
+    // One the user has pressed and let go since is up already, and not ours
+    // to touch any more.
+    down.erase(std::remove_if(down.begin(), down.end(),
+                              [](WORD vk) { return !(GetAsyncKeyState(vk) & 0x8000); }),
+               down.end());
+    releaseOwn(down);
+}
+
+bool inputDesktopIsThisThreads() {
+    const auto name = [](HDESK desktop) {
+        wchar_t buffer[256] = {};
+        DWORD needed = 0;
+        if (!GetUserObjectInformationW(desktop, UOI_NAME, buffer, sizeof buffer - sizeof(wchar_t),
+                                       &needed))
+            return std::wstring();
+        return std::wstring(buffer);
+    };
+    DesktopHandle input(OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS));
+    if (!input) return false;
+    // The thread's desktop is the same for its whole life: a thread with
+    // windows cannot move to another.
+    static const std::wstring ours = name(GetThreadDesktop(GetCurrentThreadId()));
+    return !ours.empty() && name(input.get()) == ours;
+}
+
+LastInput lastInput() {
+    LASTINPUTINFO info = {};
+    info.cbSize = sizeof info;
+    LastInput out;
+    if (!GetLastInputInfo(&info)) return out;
+    out.stamp = info.dwTime;
+    out.age = GetTickCount() - info.dwTime;
+    return out;
+}
+
+bool userHoldsAModifierOrButton() {
+    static const int kKeys[] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2,
+                                VK_SHIFT,   VK_CONTROL, VK_MENU,    VK_LWIN,     VK_RWIN};
+    for (int vk : kKeys)
+        if (GetAsyncKeyState(vk) & 0x8000) return true;
+    return false;
 }
 
 void drainKeyboardInput(Clock& clock, DWORD maxMilliseconds) {

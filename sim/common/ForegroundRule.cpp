@@ -9,6 +9,7 @@ namespace tc::sim::foregroundRule {
 namespace {
 
 bool g_on = false;
+bool g_locked = false;
 Counts g_counts;
 
 using SetForegroundWindow_t = BOOL(WINAPI*)(HWND);
@@ -19,6 +20,8 @@ using AttachThreadInput_t = BOOL(WINAPI*)(DWORD, DWORD, BOOL);
 using AllowSetForegroundWindow_t = BOOL(WINAPI*)(DWORD);
 using LockSetForegroundWindow_t = BOOL(WINAPI*)(UINT);
 using SendInput_t = UINT(WINAPI*)(UINT, LPINPUT, int);
+using GetForegroundWindow_t = HWND(WINAPI*)();
+using OpenInputDesktop_t = HDESK(WINAPI*)(DWORD, BOOL, ACCESS_MASK);
 
 // The system's own entries, as the first hooked module had them.
 struct Real {
@@ -30,6 +33,8 @@ struct Real {
     void* allowSetForegroundWindow = nullptr;
     void* lockSetForegroundWindow = nullptr;
     void* sendInput = nullptr;
+    void* getForegroundWindow = nullptr;
+    void* openInputDesktop = nullptr;
 } g_real;
 
 template <class F>
@@ -38,7 +43,21 @@ F real(void* p, const char* name) {
     return reinterpret_cast<F>(p);
 }
 
+HWND realForeground() {
+    return real<GetForegroundWindow_t>(g_real.getForegroundWindow, "GetForegroundWindow")();
+}
+
+// A call for the front while locked: counted and refused.
+bool refusedWhileLocked() {
+    if (!g_locked) return false;
+    ++g_counts.whileLocked;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return true;
+}
+
 BOOL WINAPI ruledSetForegroundWindow(HWND w) {
+    if (g_on) ++g_counts.frontRequests;
+    if (refusedWhileLocked()) return FALSE;
     if (g_on && anotherProgramInFront()) {
         ++g_counts.setForegroundRefused;
         return FALSE;
@@ -47,33 +66,64 @@ BOOL WINAPI ruledSetForegroundWindow(HWND w) {
 }
 BOOL WINAPI countedBringWindowToTop(HWND w) {
     ++g_counts.otherFrontCalls;
+    if (refusedWhileLocked()) return FALSE;
     return real<OneWindow_t>(g_real.bringWindowToTop, "BringWindowToTop")(w);
 }
 HWND WINAPI countedSetActiveWindow(HWND w) {
     ++g_counts.otherFrontCalls;
+    if (refusedWhileLocked()) return nullptr;
     return real<SetActiveWindow_t>(g_real.setActiveWindow, "SetActiveWindow")(w);
 }
 void WINAPI countedSwitchToThisWindow(HWND w, BOOL alt) {
     ++g_counts.otherFrontCalls;
+    if (refusedWhileLocked()) return;
     real<SwitchToThisWindow_t>(g_real.switchToThisWindow, "SwitchToThisWindow")(w, alt);
 }
 BOOL WINAPI countedAttachThreadInput(DWORD from, DWORD to, BOOL attach) {
     ++g_counts.otherFrontCalls;
+    if (refusedWhileLocked()) return FALSE;
     return real<AttachThreadInput_t>(g_real.attachThreadInput, "AttachThreadInput")(from, to, attach);
 }
 BOOL WINAPI countedAllowSetForegroundWindow(DWORD process) {
     ++g_counts.otherFrontCalls;
+    if (refusedWhileLocked()) return FALSE;
     return real<AllowSetForegroundWindow_t>(g_real.allowSetForegroundWindow,
                                             "AllowSetForegroundWindow")(process);
 }
 BOOL WINAPI countedLockSetForegroundWindow(UINT code) {
     ++g_counts.otherFrontCalls;
+    if (refusedWhileLocked()) return FALSE;
     return real<LockSetForegroundWindow_t>(g_real.lockSetForegroundWindow,
                                            "LockSetForegroundWindow")(code);
 }
 UINT WINAPI countedSendInput(UINT n, LPINPUT in, int size) {
+    if (refusedWhileLocked()) return 0;
     if (anotherProgramInFront()) ++g_counts.keysToAnotherProgram;
     return real<SendInput_t>(g_real.sendInput, "SendInput")(n, in, size);
+}
+HWND WINAPI ruledGetForegroundWindow() { return g_locked ? nullptr : realForeground(); }
+HDESK WINAPI ruledOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK access) {
+    if (g_locked) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return real<OpenInputDesktop_t>(g_real.openInputDesktop, "OpenInputDesktop")(flags, inherit,
+                                                                                 access);
+}
+
+void userKey(WORD vk, bool up) {
+    // A person's key never shares the millisecond of the input before it,
+    // the plug-in's own keys included: tests type that fast, so they wait
+    // for the system's clock to move on.
+    LASTINPUTINFO last = {sizeof last, 0};
+    GetLastInputInfo(&last);
+    for (int i = 0; i < 100 && GetTickCount() == last.dwTime; ++i) Sleep(1);
+    INPUT key = {};
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = vk;
+    key.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    real<SendInput_t>(g_real.sendInput, "SendInput")(1, &key, sizeof key);
 }
 
 struct Hooked {
@@ -119,11 +169,16 @@ void install(HMODULE module) {
         {"LockSetForegroundWindow", reinterpret_cast<void*>(&countedLockSetForegroundWindow),
          g_real.lockSetForegroundWindow},
         {"SendInput", reinterpret_cast<void*>(&countedSendInput), g_real.sendInput},
+        {"GetForegroundWindow", reinterpret_cast<void*>(&ruledGetForegroundWindow),
+         g_real.getForegroundWindow},
+        {"OpenInputDesktop", reinterpret_cast<void*>(&ruledOpenInputDesktop),
+         g_real.openInputDesktop},
     };
     for (const auto& e : entries) hook(hooked().back(), e.name, e.replacement, e.real);
 }
 
 void setOn(bool on) { g_on = on; }
+void setLocked(bool locked) { g_locked = locked; }
 
 Counts counts() { return g_counts; }
 void resetCounts() { g_counts = Counts(); }
@@ -133,9 +188,16 @@ bool userActivates(HWND window) {
            FALSE;
 }
 
+void userPresses(WORD vk) { userKey(vk, false); }
+void userReleases(WORD vk) { userKey(vk, true); }
+void userTypes(WORD vk) {
+    userKey(vk, false);
+    userKey(vk, true);
+}
+
 bool anotherProgramInFront() {
     DWORD process = 0;
-    HWND front = GetForegroundWindow();
+    HWND front = realForeground();
     return front && GetWindowThreadProcessId(front, &process) && process != GetCurrentProcessId();
 }
 

@@ -12,6 +12,14 @@
 // BringWindowToTop, SetActiveWindow, SwitchToThisWindow, AttachThreadInput,
 // AllowSetForegroundWindow or LockSetForegroundWindow. So are keys
 // synthesised while another program is in front.
+//
+// The rule also knows a locked session, as Windows shows it to a program
+// while the workstation is locked, a secure desktop (an elevation prompt, a
+// secure screen saver) is up, the session is disconnected or another user's
+// has the console: no foreground window, the front and the other front
+// calls refused, SendInput taking nothing (access denied), OpenInputDesktop
+// failing with access denied. Every front call and key tried meanwhile is
+// counted.
 #include <windows.h>
 
 namespace tc::sim::foregroundRule {
@@ -23,12 +31,18 @@ void install(HMODULE module = nullptr);
 
 // Off until switched on.
 void setOn(bool on);
+// Not locked until switched on; works whether the rule is on or not.
+void setLocked(bool locked);
 
 struct Counts {
     int setForegroundRefused = 0; // refused by the rule
     int otherFrontCalls = 0;      // BringWindowToTop and the others above
     int keysToAnotherProgram = 0; // SendInput calls with another program in front
-    int total() const { return setForegroundRefused + otherFrontCalls + keysToAnotherProgram; }
+    int whileLocked = 0;          // front calls and SendInput calls while locked
+    int frontRequests = 0;        // every SetForegroundWindow, allowed or not, while on
+    int total() const {
+        return setForegroundRefused + otherFrontCalls + keysToAnotherProgram + whileLocked;
+    }
 };
 Counts counts();
 void resetCounts();
@@ -39,5 +53,14 @@ bool userActivates(HWND window);
 
 // Whether the window in front belongs to another process.
 bool anotherProgramInFront();
+
+// The user's hands on the keyboard: keys through the system's input path
+// (the real SendInput, not the hooked one, and with no mark of the
+// plug-in's), which the system reflects in GetAsyncKeyState and
+// GetLastInputInfo.
+void userPresses(WORD vk);
+void userReleases(WORD vk);
+// A key pressed and let go.
+void userTypes(WORD vk);
 
 } // namespace tc::sim::foregroundRule

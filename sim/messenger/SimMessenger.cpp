@@ -37,6 +37,7 @@ struct ConversationRecord {
     bool refuseForeground = false;
     int hotKeys = 0;
     int activations = 0;
+    std::wstring keys;
 };
 
 struct Sink {
@@ -420,12 +421,22 @@ bool readQuickText(std::wstring& text) {
     return true;
 }
 
+// "Ctrl+", "Shift+", "Win+" for each held as the thread reads its keys now.
+std::wstring heldModifiers() {
+    std::wstring held;
+    if (GetKeyState(VK_CONTROL) < 0) held += L"Ctrl+";
+    if (GetKeyState(VK_SHIFT) < 0) held += L"Shift+";
+    if (GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0) held += L"Win+";
+    return held;
+}
+
 void onHotKey(HWND window) {
     State& s = state();
     ++s.hotKeys;
     ConversationRecord* r = find(window);
     if (!r) return;
     ++r->hotKeys;
+    r->keys += L"[Alt+0]";
     std::wstring text;
     if (!s.signedIn || !readQuickText(text)) return;
     const std::wstring command = L"/name ";
@@ -464,9 +475,27 @@ HWND decoyWindow() {
 
 LRESULT CALLBACK conversationProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-        if (wParam == '0' && (lParam & (1 << 29))) {
-            onHotKey(window);
+        if (wParam == '0' && GetKeyState(VK_MENU) < 0) {
+            // With another modifier held it is another chord, not the hot
+            // key (Ctrl+Alt+0 is AltGr+0 on many layouts and types a
+            // character): the add-on does nothing.
+            const std::wstring held = heldModifiers();
+            if (held.empty()) onHotKey(window);
+            else if (ConversationRecord* r = find(window)) r->keys += L"[" + held + L"Alt+0]";
+            // The system's own handling sees the key too: Alt was not
+            // pressed alone.
+        }
+        break;
+    case WM_CHAR:
+        if (ConversationRecord* r = find(window)) r->keys += static_cast<wchar_t>(wParam);
+        break;
+    case WM_SYSCOMMAND:
+        // Alt pressed and let go alone opens the window's menu, and the
+        // user's next keys go there.
+        if ((wParam & 0xFFF0) == SC_KEYMENU && lParam == 0) {
+            if (ConversationRecord* r = find(window)) r->keys += L"[menu]";
             return 0;
         }
         break;
@@ -804,7 +833,7 @@ std::vector<Conversation> SimMessenger::conversations() const {
     std::vector<Conversation> out;
     for (const ConversationRecord& r : state().conversations)
         out.push_back({r.window, r.contact, IsWindowVisible(r.window) != FALSE, r.hotKeys,
-                       r.activations});
+                       r.activations, r.keys});
     return out;
 }
 

@@ -10,11 +10,11 @@
 // windows are real top-level windows of class "IMWindowClass" owned by the
 // thread that opened them.
 //
-// The add-on: when a conversation window receives Alt+0 it reads quick text
-// 09 of the current sign-in name from the registry at that moment and, with
-// "AutoSend" non-zero, sends it into that conversation. A sent text that
-// starts with "/name " sets the friendly name to the rest. Every send is kept
-// in a timeline.
+// The add-on: when a conversation window receives Alt+0 (and no other
+// modifier is held) it reads quick text 09 of the current sign-in name from
+// the registry at that moment and, with "AutoSend" non-zero, sends it into
+// that conversation. A sent text that starts with "/name " sets the friendly
+// name to the rest. Every send is kept in a timeline.
 //
 // Everything runs on the thread that registered the class (an STA thread).
 // Windows, events and keys are handled when that thread pumps messages.
@@ -43,6 +43,11 @@ struct Conversation {
     bool visible = false;
     int hotKeys = 0;                // Alt+0 presses received, sent or not
     int activations = 0;            // times it was made the active window
+    // What reached it from the keyboard, in order: each character typed,
+    // "[Alt+0]" for each hot key, and "[Ctrl+Alt+0]" and the like for Alt+0
+    // with another modifier held, which is not the hot key; "[menu]" when
+    // the keys opened its menu (Alt pressed and let go alone).
+    std::wstring keys;
 };
 
 class SimMessenger {

@@ -32,6 +32,12 @@ void BackgroundTest::SetUp() {
         ASSERT_EQ(messenger().registerClass(), S_OK);
     }
     if (startNow_) startUp();
+    userPauses();
+}
+
+void BackgroundTest::userPauses() {
+    form().delivery.userActivity().keyboardFree();
+    clock().advance(kUserPauseMilliseconds);
 }
 
 Background& BackgroundTest::background() { return process().background; }

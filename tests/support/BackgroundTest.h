@@ -53,6 +53,12 @@ protected:
     TestClock& clock();
     static sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
 
+    // The user leaves the keyboard and the mouse alone long enough for the
+    // plug-in to press its keys, as far as the test's clock goes: what they
+    // did so far is seen first, then the clock moves on by the pause. Done
+    // at the start of every test.
+    void userPauses();
+
     // Fires that many ticks and returns what the add-on sent meanwhile.
     Sends tick(int ticks = 1);
     // What the add-on sent since the last call.

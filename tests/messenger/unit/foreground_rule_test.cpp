@@ -2,10 +2,16 @@
 // nobody's. Wine does not, so these tests switch the rule on in this
 // process (the messenger's, with the plug-in in it) and put another program
 // in front: the delivery must leave it alone and keep its command waiting.
+// The same goes while the user types or holds a key, and while the session
+// is locked, which the rule also plays.
+#include "platform/Win32.h"
 #include "sim/common/ForegroundRule.h"
+#include "sim/common/ImportHook.h"
 #include "sim/common/OtherProgram.h"
 #include "sim/player/PlayerSim.h"
 #include "tests/support/BackgroundTest.h"
+
+#include <algorithm>
 
 namespace tc::test {
 namespace {
@@ -20,7 +26,10 @@ protected:
         rule::setOn(true);
         rule::resetCounts();
     }
-    void TearDown() override { rule::setOn(false); }
+    void TearDown() override {
+        rule::setLocked(false);
+        rule::setOn(false);
+    }
 
     // The user clicks the window, and again should it not stay in front:
     // Wine may still be passing the X focus between the two processes, and
@@ -40,6 +49,12 @@ protected:
                    ? text
                    : L"<missing>";
     }
+    static std::wstring keysOf(HWND window) {
+        for (const sim::Conversation& c : messenger().conversations())
+            if (c.window == window) return c.keys;
+        return L"<closed>";
+    }
+    static bool down(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 };
 
 TEST_F(ForegroundRule, AnotherProgramGetsNothingAndTheNewestCommandGoesOutWhenTheUserIsBack) {
@@ -110,6 +125,167 @@ TEST_F(ForegroundRule, AWaitingCommandIsDroppedForAnotherUserAndWhenSwitchedOff)
     comeBackTo(user);
     EXPECT_EQ(tick(2), Sends{});
     EXPECT_EQ(messenger().hotKeyCount(), 0);
+}
+
+TEST_F(ForegroundRule, AHeldCtrlOrShiftHoldsAltZeroBackUntilLetGo) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    HWND user = messenger().openConversation(L"bob@example.com");
+    ASSERT_EQ(tick(), Sends({kPlaying}));
+    int song = 1;
+    for (WORD vk : {VK_CONTROL, VK_SHIFT}) {
+        SCOPED_TRACE(vk);
+        rule::userPresses(vk);
+        userPauses(); // held long: nothing but the held key holds the name back
+        player.play(++song);
+        EXPECT_EQ(tick(2), Sends{});
+        rule::userReleases(vk);
+        tick();
+        userPauses();
+        EXPECT_EQ(tick(), Sends({kPlaying}));
+    }
+    EXPECT_EQ(keysOf(user), L"[Alt+0][Alt+0][Alt+0]");
+}
+
+TEST_F(ForegroundRule, AHeldCtrlKeepsTheHiddenConversationAwayFromTheFront) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    HWND list = messenger().showContactList();
+    tick(); // opens the hidden conversation
+    ASSERT_EQ(tick(), Sends({kPlaying}));
+    rule::userPresses(VK_CONTROL);
+    userPauses();
+    rule::resetCounts();
+    player.play(2);
+    EXPECT_EQ(tick(2), Sends{});
+    EXPECT_EQ(rule::counts().frontRequests, 0);
+    EXPECT_EQ(GetForegroundWindow(), list);
+    rule::userReleases(VK_CONTROL);
+    tick();
+    userPauses();
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+}
+
+TEST_F(ForegroundRule, TypingHoldsTheNameBackAndEveryKeyReachesTheConversation) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    HWND user = messenger().openConversation(L"bob@example.com");
+    ASSERT_EQ(tick(), Sends({kPlaying}));
+    player.play(2);
+    const std::wstring typed = L"on my way home";
+    for (size_t i = 0; i < typed.size(); ++i) {
+        rule::userTypes(static_cast<WORD>(towupper(typed[i]))); // letters and the space
+        clock().advance(250);
+        if (i % 4 == 3) {
+            EXPECT_EQ(tick(), Sends{}) << "a tick while typing";
+        }
+    }
+    EXPECT_EQ(tick(), Sends{});
+    clock().advance(kUserPauseMilliseconds);
+    EXPECT_EQ(tick(), Sends({kPlaying})) << "after the pause";
+    EXPECT_EQ(keysOf(user), L"[Alt+0]" + typed + L"[Alt+0]");
+}
+
+TEST_F(ForegroundRule, WhileLockedNothingIsTouchedAndTheNewestCommandGoesOutOnceAtTheUnlock) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    messenger().openConversation(L"bob@example.com");
+    ASSERT_EQ(tick(), Sends({kPlaying}));
+
+    rule::setLocked(true);
+    rule::resetCounts();
+    const DWORD clockBefore = clock().now();
+    player.play(2);
+    EXPECT_EQ(tick(), Sends{});
+    player.stop();
+    EXPECT_EQ(tick(2), Sends{});
+    EXPECT_EQ(rule::counts().total(), 0) << "no front asked for, no keys";
+    EXPECT_EQ(clock().now(), clockBefore) << "the thread is never held";
+    EXPECT_EQ(slotMessage(), kPlaying) << "nothing written";
+
+    rule::setLocked(false);
+    EXPECT_EQ(tick(), Sends({kPlain}));
+    EXPECT_EQ(tick(2), Sends{}) << "once";
+}
+
+TEST_F(ForegroundRule, ACommandWaitingBehindAnotherProgramSurvivesALockAndAnUnlock) {
+    sim::PlayerSim player(2);
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    HWND user = messenger().openConversation(L"bob@example.com");
+    ASSERT_EQ(tick(), Sends({kPlaying}));
+    sim::OtherProgram other;
+    ASSERT_TRUE(other.ok());
+    player.stop();
+    EXPECT_EQ(tick(2), Sends{});
+    rule::setLocked(true);
+    EXPECT_EQ(tick(5), Sends{});
+    rule::setLocked(false);
+    EXPECT_EQ(tick(), Sends{});
+    comeBackTo(user);
+    EXPECT_EQ(tick(), Sends({kPlain}));
+    EXPECT_EQ(other.keys(), 0);
+}
+
+// While the front passes from one window to another no window is reported
+// in front (Wine without a window manager leaves it so after the window in
+// front closes): not now, and no window is taken to the front meanwhile.
+TEST_F(ForegroundRule, NoWindowInFrontMeansNotNow) {
+    DestroyWindow(frontWindow());
+    ASSERT_TRUE(pumpUntil([] { return GetForegroundWindow() == nullptr; }, 5000));
+    rule::resetCounts();
+    form().changeName();
+    EXPECT_TRUE(form().delivery.hasWaiting());
+    EXPECT_EQ(rule::counts().frontRequests, 0);
+    EXPECT_EQ(messenger().instantMessageCalls(), 0);
+    messenger().openConversation(L"bob@example.com");
+    EXPECT_EQ(tick(2), Sends({kPlaying}));
+}
+
+// The system takes only the first keys of one SendInput call, as when the
+// session locks while they go in; later calls go through.
+UINT g_keysTaken = 0;
+bool g_refuseAlways = false;
+void* g_sendInput = nullptr;
+UINT WINAPI partialSendInput(UINT n, LPINPUT in, int size) {
+    const UINT taken = g_refuseAlways ? 0 : std::min(n, std::exchange(g_keysTaken, ~0u));
+    if (taken == 0) return 0;
+    return reinterpret_cast<UINT(WINAPI*)(UINT, LPINPUT, int)>(g_sendInput)(taken, in, size);
+}
+
+TEST_F(ForegroundRule, KeysTakenOnlyInPartAreLetGoAndTheCommandWaits) {
+    HWND user = messenger().openConversation(L"bob@example.com");
+    for (UINT taken : {1u, 2u, 3u}) {
+        SCOPED_TRACE(taken);
+        {
+            sim::ImportHook partial("user32.dll", "SendInput",
+                                    reinterpret_cast<void*>(&partialSendInput), &g_sendInput);
+            g_keysTaken = taken;
+            form().changeName();
+        }
+        pump(0);
+        EXPECT_FALSE(down(VK_MENU) || down('0')) << "no key of ours left down";
+        EXPECT_TRUE(form().delivery.hasWaiting());
+        // (Wine may report input of its own after keys were let go.)
+        userPauses();
+        const Sends later = tick(2);
+        ASSERT_FALSE(later.empty());
+        EXPECT_EQ(later.back(), kPlaying) << "sent at a later tick";
+        EXPECT_FALSE(form().delivery.hasWaiting());
+    }
+    EXPECT_EQ(keysOf(user).find(L"[menu]"), std::wstring::npos);
+
+    // Refused every time: given up after a few ticks, not tried every second.
+    sim::ImportHook refused("user32.dll", "SendInput", reinterpret_cast<void*>(&partialSendInput),
+                            &g_sendInput);
+    g_refuseAlways = true;
+    form().changeName();
+    tick(kMostRefusedTries + 1);
+    EXPECT_FALSE(form().delivery.hasWaiting());
 }
 
 } // namespace
