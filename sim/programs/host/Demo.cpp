@@ -177,6 +177,62 @@ void anotherProgramScene(sim::SimMessenger& m, Watcher& w, const std::wstring& n
     w.pumpFor(500);
 }
 
+// The user types a reply in a conversation while the song ends. Alt+0
+// between their keys would send their half-typed text with the quick text:
+// the plain name waits until they pause.
+void typingScene(sim::SimMessenger& m, Watcher& w, const std::wstring& nowPlaying,
+                 const std::wstring& plainName, Verdict& v) {
+    line("user", L"opens a conversation with carol@example.com");
+    HWND carol = m.openConversation(L"carol@example.com");
+    sim::PlayerSim p(2);
+    p.open();
+    p.play(4);
+    line("player", L"gen 2 opens, plays 4: " + p.title());
+    w.pumpFor(kStepMs);
+    check(m, nowPlaying, v);
+    const std::wstring reply = L"see you at eight";
+    line("user", L"types a reply, a key every 250 ms: '" + reply + L"'");
+    DWORD lastKey = 0;
+    for (size_t i = 0; i < reply.size(); ++i) {
+        sim::foregroundRule::userTypes(static_cast<WORD>(towupper(reply[i])));
+        lastKey = GetTickCount();
+        if (i == 2) {
+            p.stop();
+            line("player", L"stops: " + p.title() + L"  (the name waits: the user is typing)");
+        }
+        w.pumpFor(250);
+    }
+    line("user", L"stops typing");
+    const bool arrived = w.pumpUntilSent(3 * kTickMs);
+    wchar_t seconds[32];
+    swprintf(seconds, 32, L"%.2f", (GetTickCount() - lastKey) / 1000.0);
+    line("plug-in", arrived ? L"the waiting command went out " + std::wstring(seconds) +
+                                  L" s after the user's last key (a pause of 1 s, then the "
+                                  L"next tick)"
+                            : L"the waiting command did not go out");
+    check(m, plainName, v);
+    std::wstring keys;
+    for (const sim::Conversation& c : m.conversations())
+        if (c.window == carol) keys = c.keys;
+    ++v.checks;
+    const std::wstring expected = L"[Alt+0]" + reply + L"[Alt+0]";
+    if (keys == expected) {
+        line("check", L"the conversation got every key of the reply, and Alt+0 only after "
+                      L"them: '" + keys + L"'  ok");
+    } else {
+        ++v.failures;
+        line("check", L"the conversation got '" + keys + L"', expected '" + expected +
+                          L"'  MISMATCH");
+    }
+    line("user", L"closes the player and the conversation, and is back in the messenger's "
+                 L"contact list");
+    p.close();
+    w.pumpFor(kStepMs);
+    m.closeConversation(carol);
+    m.showContactList();
+    w.pumpFor(500);
+}
+
 } // namespace
 
 void printPublished(const PluginInfo& info) {
@@ -259,6 +315,7 @@ int runDemo(const wchar_t* progId) {
                   nowPlaying, plainName, v);
     }
     anotherProgramScene(m, w, nowPlaying, plainName, v);
+    typingScene(m, w, nowPlaying, plainName, v);
     line("user", L"saves the custom-name mode: 'Ann' + 'is listening' while playing, "
                  L"'Ann (quiet)' otherwise");
     writeSetting(L"CurrentName", L"0");
