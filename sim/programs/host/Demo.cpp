@@ -113,6 +113,21 @@ void runPlayer(sim::SimMessenger& m, Watcher& w, sim::PlayerSim& player,
     }
 }
 
+// The user opens a conversation with `contact`, and the player opens and
+// plays `song`, whose name goes out there. Returns the conversation.
+HWND playInAConversation(sim::SimMessenger& m, Watcher& w, sim::PlayerSim& p,
+                         const std::wstring& contact, int song, const std::wstring& nowPlaying,
+                         Verdict& v) {
+    line("user", L"opens a conversation with " + contact);
+    HWND conversation = m.openConversation(contact);
+    p.open();
+    p.play(song);
+    line("player", L"gen 2 opens, plays " + std::to_wstring(song) + L": " + p.title());
+    w.pumpFor(kStepMs);
+    check(m, nowPlaying, v);
+    return conversation;
+}
+
 // The user works in another program while the music goes on. Windows then
 // refuses the messenger the front, so the plug-in must not fight for it:
 // its command waits, and goes out once the user is back in a conversation.
@@ -122,14 +137,8 @@ void anotherProgramScene(sim::SimMessenger& m, Watcher& w, const std::wstring& n
     rule::install();
     rule::install(GetModuleHandleW(TC_WIDEN(TC_DLL_NAME) L".dll"));
     rule::setOn(true);
-    line("user", L"opens a conversation with bob@example.com");
-    HWND bob = m.openConversation(L"bob@example.com");
     sim::PlayerSim p(2);
-    p.open();
-    p.play(2);
-    line("player", L"gen 2 opens, plays 2: " + p.title());
-    w.pumpFor(kStepMs);
-    check(m, nowPlaying, v);
+    HWND bob = playInAConversation(m, w, p, L"bob@example.com", 2, nowPlaying, v);
     {
         line("user", L"switches to another program, which now has the front; Windows' foreground "
                      L"rule is on (Wine does not apply it by itself)");
@@ -182,14 +191,8 @@ void anotherProgramScene(sim::SimMessenger& m, Watcher& w, const std::wstring& n
 // the plain name waits until they pause.
 void typingScene(sim::SimMessenger& m, Watcher& w, const std::wstring& nowPlaying,
                  const std::wstring& plainName, Verdict& v) {
-    line("user", L"opens a conversation with carol@example.com");
-    HWND carol = m.openConversation(L"carol@example.com");
     sim::PlayerSim p(2);
-    p.open();
-    p.play(4);
-    line("player", L"gen 2 opens, plays 4: " + p.title());
-    w.pumpFor(kStepMs);
-    check(m, nowPlaying, v);
+    HWND carol = playInAConversation(m, w, p, L"carol@example.com", 4, nowPlaying, v);
     const std::wstring reply = L"see you at eight";
     line("user", L"types a reply, a key every 250 ms: '" + reply + L"'");
     DWORD lastKey = 0;

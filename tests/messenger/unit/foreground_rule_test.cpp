@@ -55,14 +55,22 @@ protected:
         return L"<closed>";
     }
     static bool down(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
+
+    // The user's conversation with Bob in front, and the first song's name
+    // gone out there.
+    HWND songInTheUsersConversation() {
+        EXPECT_TRUE(player.open());
+        player.play(1);
+        HWND user = messenger().openConversation(L"bob@example.com");
+        EXPECT_EQ(tick(), Sends({kPlaying}));
+        return user;
+    }
+
+    sim::PlayerSim player{2};
 };
 
 TEST_F(ForegroundRule, AnotherProgramGetsNothingAndTheNewestCommandGoesOutWhenTheUserIsBack) {
-    sim::PlayerSim player(2);
-    ASSERT_TRUE(player.open());
-    player.play(1);
-    HWND user = messenger().openConversation(L"bob@example.com");
-    ASSERT_EQ(tick(), Sends({kPlaying}));
+    HWND user = songInTheUsersConversation();
 
     sim::OtherProgram other;
     ASSERT_TRUE(other.ok());
@@ -85,7 +93,6 @@ TEST_F(ForegroundRule, AnotherProgramGetsNothingAndTheNewestCommandGoesOutWhenTh
 }
 
 TEST_F(ForegroundRule, TheMessengersOwnWindowInFrontStillGetsTheHiddenConversationAndTheFrontBack) {
-    sim::PlayerSim player(2);
     ASSERT_TRUE(player.open());
     player.play(1);
     HWND own = frontWindow();
@@ -128,11 +135,7 @@ TEST_F(ForegroundRule, AWaitingCommandIsDroppedForAnotherUserAndWhenSwitchedOff)
 }
 
 TEST_F(ForegroundRule, AHeldCtrlOrShiftHoldsAltZeroBackUntilLetGo) {
-    sim::PlayerSim player(2);
-    ASSERT_TRUE(player.open());
-    player.play(1);
-    HWND user = messenger().openConversation(L"bob@example.com");
-    ASSERT_EQ(tick(), Sends({kPlaying}));
+    HWND user = songInTheUsersConversation();
     int song = 1;
     for (WORD vk : {VK_CONTROL, VK_SHIFT}) {
         SCOPED_TRACE(vk);
@@ -149,7 +152,6 @@ TEST_F(ForegroundRule, AHeldCtrlOrShiftHoldsAltZeroBackUntilLetGo) {
 }
 
 TEST_F(ForegroundRule, AHeldCtrlKeepsTheHiddenConversationAwayFromTheFront) {
-    sim::PlayerSim player(2);
     ASSERT_TRUE(player.open());
     player.play(1);
     HWND list = messenger().showContactList();
@@ -169,11 +171,7 @@ TEST_F(ForegroundRule, AHeldCtrlKeepsTheHiddenConversationAwayFromTheFront) {
 }
 
 TEST_F(ForegroundRule, TypingHoldsTheNameBackAndEveryKeyReachesTheConversation) {
-    sim::PlayerSim player(2);
-    ASSERT_TRUE(player.open());
-    player.play(1);
-    HWND user = messenger().openConversation(L"bob@example.com");
-    ASSERT_EQ(tick(), Sends({kPlaying}));
+    HWND user = songInTheUsersConversation();
     player.play(2);
     const std::wstring typed = L"on my way home";
     for (size_t i = 0; i < typed.size(); ++i) {
@@ -190,11 +188,7 @@ TEST_F(ForegroundRule, TypingHoldsTheNameBackAndEveryKeyReachesTheConversation) 
 }
 
 TEST_F(ForegroundRule, WhileLockedNothingIsTouchedAndTheNewestCommandGoesOutOnceAtTheUnlock) {
-    sim::PlayerSim player(2);
-    ASSERT_TRUE(player.open());
-    player.play(1);
-    messenger().openConversation(L"bob@example.com");
-    ASSERT_EQ(tick(), Sends({kPlaying}));
+    songInTheUsersConversation();
 
     rule::setLocked(true);
     rule::resetCounts();
@@ -213,11 +207,7 @@ TEST_F(ForegroundRule, WhileLockedNothingIsTouchedAndTheNewestCommandGoesOutOnce
 }
 
 TEST_F(ForegroundRule, ACommandWaitingBehindAnotherProgramSurvivesALockAndAnUnlock) {
-    sim::PlayerSim player(2);
-    ASSERT_TRUE(player.open());
-    player.play(1);
-    HWND user = messenger().openConversation(L"bob@example.com");
-    ASSERT_EQ(tick(), Sends({kPlaying}));
+    HWND user = songInTheUsersConversation();
     sim::OtherProgram other;
     ASSERT_TRUE(other.ok());
     player.stop();
