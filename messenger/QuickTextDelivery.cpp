@@ -24,6 +24,8 @@ void QuickTextDelivery::send(const std::wstring& command) {
 }
 
 void QuickTextDelivery::sendWaiting() {
+    // A key of ours left down would change every key the user presses.
+    win::releaseOwnKeysLeftDown();
     if (!waiting_) return;
     if (waiting_->newThisTick) {
         waiting_->newThisTick = false;

@@ -65,9 +65,10 @@ public:
     // in it has nowhere to go and is dropped.
     void send(const std::wstring& command);
 
-    // The end of a tick: the waiting command goes out if it can now. One
-    // that began waiting during this tick waits for the next, so that a
-    // conversation opened for it has been listed by then.
+    // The end of a tick: keys of ours the system left down are let go, and
+    // the waiting command goes out if it can now. One that began waiting
+    // during this tick waits for the next, so that a conversation opened for
+    // it has been listed by then.
     void sendWaiting();
     void dropWaiting() { waiting_.reset(); }
     bool hasWaiting() const { return waiting_.has_value(); }

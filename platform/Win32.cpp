@@ -119,7 +119,8 @@ bool sendAltZero() {
 
 void releaseOwnKeysLeftDown() {
     std::vector<WORD>& down = ownKeysDown();
-    if (down.empty()) return;
+    // Not even that goes in while the session is not the user's.
+    if (down.empty() || !inputDesktopIsThisThreads()) return;
     // One the user has pressed and let go since is up already, and not ours
     // to touch any more.
     down.erase(std::remove_if(down.begin(), down.end(),

@@ -45,8 +45,8 @@ bool ownedByThisProcess(HWND window);
 bool sendAltZero();
 
 // Keys of ours that are still down because the system refused even to let
-// them go: let go now, those the system still has down. Costs nothing when
-// there are none.
+// them go: let go now, those the system still has down, when the session is
+// the user's again. Costs nothing when there are none.
 void releaseOwnKeysLeftDown();
 
 // Whether the desktop that takes the user's input is this thread's. It is
