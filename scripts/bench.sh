@@ -5,6 +5,7 @@
 # display name. Arguments go to the program:
 #
 #   scripts/bench.sh [--rounds N] [--deliveries N] [--changes N] [--first-songs N] [--returns N]
+#                    [--typing N]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/slots.sh"

@@ -4,6 +4,7 @@
 // in and driven on this thread, against the simulated messenger and player.
 //
 //   sim_bench.exe [--rounds N] [--deliveries N] [--changes N] [--first-songs N] [--returns N]
+//                 [--typing N]
 //
 // Prints the figures and their goals; the exit code is 0 unless the set-up
 // failed (the figures are for reading, not a pass/fail test).
@@ -18,6 +19,7 @@
 #include "sim/programs/bench/CallTimes.h"
 #include "sim/programs/bench/IdleTick.h"
 #include "sim/programs/bench/Measure.h"
+#include "sim/programs/bench/UserWaits.h"
 
 #include <objbase.h>
 
@@ -41,6 +43,7 @@ struct Options {
     int changes = 10;
     int firstSongs = 5;
     int returns = 10;
+    int typing = 6;
 };
 
 sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
@@ -394,6 +397,7 @@ int main(int argc, char** argv) {
     o.changes = intArg(argc, argv, "--changes", o.changes);
     o.firstSongs = intArg(argc, argv, "--first-songs", o.firstSongs);
     o.returns = intArg(argc, argv, "--returns", o.returns);
+    o.typing = intArg(argc, argv, "--typing", o.typing);
 
     sim::SimMessenger& m = messenger();
     if (FAILED(m.registerClass())) {
@@ -488,6 +492,12 @@ int main(int argc, char** argv) {
         std::printf("  BACK max %.2f ms  goal <= one tick + typical delivery = %.2f ms: %s\n",
                     waiting.toSend.max, bound, verdict(waiting.toSend.max <= bound + 20));
     }
+
+    std::printf("\nThe user at the keyboard: the checks before Alt+0, and the name after the "
+                "pause (%lu ms)\n",
+                kUserPauseMilliseconds);
+    std::fflush(stdout);
+    printUserWaits(measureUserWaits(player, o.typing, 200, serial), typical);
 
     std::printf("\nFirst song: playing from start-up, no conversation in front, the hidden one "
                 "not open yet\n");

@@ -1,0 +1,143 @@
+#include "sim/programs/bench/UserWaits.h"
+
+#include "messenger/UserActivity.h"
+#include "plugin/StartUp.h"
+#include "sim/common/ForegroundRule.h"
+#include "sim/common/OtherProgram.h"
+#include "sim/messenger/SimMessenger.h"
+
+#include <string>
+
+namespace tc::bench {
+namespace rule = sim::foregroundRule;
+namespace {
+
+sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
+
+// Direct calls of the tick, each timed; `before` runs untimed ahead of each.
+Summary timeTicks(int ticks, const std::function<void()>& before = nullptr) {
+    std::vector<double> us;
+    for (int i = 0; i < ticks; ++i) {
+        if (before) before();
+        const double start = nowMs();
+        background().tick();
+        us.push_back((nowMs() - start) * 1000.0);
+    }
+    return summarise(us);
+}
+
+// A command composed now that cannot go: it waits, and every tick tries it.
+void commandWaiting() {
+    background().form.changeName();
+    background().tick(); // the tick it began waiting in
+}
+
+void leftAlone() {
+    background().form.delivery.dropWaiting();
+    pumpFor(kUserPauseMilliseconds + 100);
+}
+
+} // namespace
+
+UserWaitFigures measureUserWaits(sim::PlayerSim& player, int samples, int ticks, int& serial) {
+    UserWaitFigures f;
+    rule::install();
+    HWND user = messenger().openConversation(L"carol@example.com");
+    pumpFor(100);
+    leftAlone();
+
+    f.idleUs = timeTicks(ticks);
+
+    rule::userTypes('A');
+    commandWaiting();
+    f.typingUs = timeTicks(ticks, [] { rule::userTypes('A'); });
+    leftAlone();
+
+    rule::userPresses(VK_CONTROL);
+    pumpFor(kUserPauseMilliseconds + 100); // only the held key holds it back
+    commandWaiting();
+    f.heldUs = timeTicks(ticks);
+    rule::userReleases(VK_CONTROL);
+    leftAlone();
+
+    rule::setLocked(true);
+    commandWaiting();
+    f.lockedUs = timeTicks(ticks);
+    rule::setLocked(false);
+    leftAlone();
+
+    rule::setOn(true);
+    {
+        sim::OtherProgram other;
+        f.otherStarted = other.ok();
+        if (f.otherStarted) {
+            commandWaiting();
+            f.otherUs = timeTicks(ticks);
+        }
+    }
+    rule::setOn(false);
+    rule::userActivates(user);
+    leftAlone();
+
+    // The user types a key every 250 ms while the song changes, then stops;
+    // the product's own timer runs. Their last key falls at moments spread
+    // over the tick's second.
+    std::vector<double> afterLastKey;
+    for (int k = 0; k < samples; ++k) {
+        rule::userActivates(user);
+        pumpFor(static_cast<double>((k * 379) % 1000));
+        const size_t before = messenger().sendCount();
+        double lastKey = 0;
+        for (int key = 0; key < 8; ++key) {
+            rule::userTypes('A');
+            lastKey = nowMs();
+            if (key == 1) {
+                const std::wstring n = std::to_wstring(++serial);
+                player.setTitle(n + L". Bench Artist - Typed over " + n + L" - Winamp");
+            }
+            pumpFor(250);
+        }
+        ++f.made;
+        if (messenger().sendCount() > before) {
+            ++f.early; // went out between the user's keys
+            continue;
+        }
+        if (pumpUntil([&] { return messenger().sendCount() > before; }, 3500)) {
+            afterLastKey.push_back(nowMs() - lastKey);
+            ++f.delivered;
+        }
+    }
+    f.afterLastKey = summarise(afterLastKey);
+    messenger().closeConversation(user);
+    pumpFor(50);
+    return f;
+}
+
+void printUserWaits(const UserWaitFigures& f, double typicalDeliveryMs) {
+    auto us = [](const char* label, const Summary& s) {
+        std::printf("  %-44s n=%-3zu min %8.1f  median %8.1f  max %8.1f us\n", label, s.count, s.min,
+                    s.median, s.max);
+    };
+    us("tick, nothing waiting", f.idleUs);
+    us("tick, a command waiting: the user types", f.typingUs);
+    us("tick, a command waiting: Ctrl held", f.heldUs);
+    us("tick, a command waiting: session locked", f.lockedUs);
+    if (f.otherStarted) us("tick, a command waiting: another program", f.otherUs);
+    else std::printf("  could not start another program (sim_other.exe) to put in front\n");
+    double worst = std::max({f.typingUs.median, f.heldUs.median, f.lockedUs.median});
+    if (f.otherStarted) worst = std::max(worst, f.otherUs.median);
+    const double extra = (worst - f.idleUs.median) / 1000.0;
+    std::printf("  CHECKS on a tick, worst median over nothing waiting: %.3f ms  goal well under "
+                "1 ms: %s\n",
+                extra, extra < 0.5 ? "within goal" : "OVER GOAL");
+    printMs("the user's last key to the waiting command's send", f.afterLastKey);
+    std::printf("    (%d of %d delivered; %d went out between the user's keys)\n", f.delivered,
+                f.made, f.early);
+    const double bound = kUserPauseMilliseconds + 1000.0 + typicalDeliveryMs;
+    std::printf("  AFTER THE LAST KEY max %.2f ms  goal <= pause + one tick + typical delivery = "
+                "%.2f ms: %s\n",
+                f.afterLastKey.max, bound,
+                f.afterLastKey.max <= bound + 20 && f.early == 0 ? "within goal" : "OVER GOAL");
+}
+
+} // namespace tc::bench

@@ -1,0 +1,26 @@
+#pragma once
+// The checks that keep Alt+0 away from the user's typing and from a locked
+// session: what a tick costs while a command waits on them, and how soon
+// after the user's last key the waiting command goes out.
+#include "sim/player/PlayerSim.h"
+#include "sim/programs/bench/Measure.h"
+
+namespace tc::bench {
+
+struct UserWaitFigures {
+    // One direct call of the tick, in microseconds: nothing waiting, and a
+    // command waiting while the user types, holds Ctrl, the session is
+    // locked, or another program is in front.
+    Summary idleUs, typingUs, heldUs, lockedUs, otherUs;
+    bool otherStarted = false;
+    // From the user's last key to the add-on's send, in milliseconds.
+    Summary afterLastKey;
+    int made = 0, delivered = 0, early = 0;
+};
+
+// The player must be open with its title seen and the name set. `samples`
+// is the number of typing sessions timed to the send.
+UserWaitFigures measureUserWaits(sim::PlayerSim& player, int samples, int ticks, int& serial);
+void printUserWaits(const UserWaitFigures& f, double typicalDeliveryMs);
+
+} // namespace tc::bench
