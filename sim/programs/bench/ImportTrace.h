@@ -1,10 +1,10 @@
 #pragma once
-// Every call a module makes through its import table, with the moment it
-// was made: each entry of the table points, for the tracer's lifetime, at a
-// small stub that notes the call and jumps on to the real function. Only
-// entries are seen, not returns: the time from one call to the next is that
-// call plus the caller's own code after it. Several modules may be traced
-// at once; they share one record.
+// Every call a module makes through its import table, with the moments it
+// went in and came back: each entry of the table points, for the tracer's
+// lifetime, at a small stub that notes the call, has its return come back
+// through a second stub, and jumps on to the real function. Several modules
+// may be traced at once; they share one record. Only the thread that starts
+// a recording is recorded.
 #include <windows.h>
 
 #include <cstdint>
@@ -21,8 +21,10 @@ double cyclesPerMicrosecond();
 class ImportTrace {
 public:
     struct Entry {
-        unsigned function; // for nameOf
-        std::uint64_t at;  // cycles()
+        unsigned function;  // for nameOf
+        unsigned depth;     // 0 for a call made outside any traced call
+        std::uint64_t in;   // cycles()
+        std::uint64_t out;  // 0 when its return was not seen
     };
 
     explicit ImportTrace(HMODULE module);
@@ -32,8 +34,8 @@ public:
 
     bool active() const { return !slots_.empty(); }
 
-    // Calls are noted only between start and stop; start forgets earlier
-    // ones.
+    // Calls are noted only between start and stop, on the thread that
+    // started; start forgets earlier ones.
     static void start();
     static void stop();
     static std::vector<Entry> entries();

@@ -174,5 +174,4 @@ void describeCalls(const std::vector<Call>& calls) {
         if (c.kind == Call::GetText) std::printf("    GetWindowTextA buffer: %lu bytes\n", c.size);
 }
 
-
 } // namespace tc::bench
