@@ -300,8 +300,8 @@ int hostTickChild(const HostTickOptions& o) {
     describeCalls(calls);
     g_bareCalls = &calls;
 
-    // This program's timer half a second after the plug-in's, so that each
-    // runs after the same idle time.
+    // This program's timer phaseMs after the plug-in's: by default half a
+    // second, so that each runs after the same idle time.
     const double pluginTicked = nowMs();
     loop.timed = nullptr;
     loop.runUntil(nullptr, o.phaseMs - (nowMs() - pluginTicked));
@@ -349,7 +349,7 @@ int hostTickChild(const HostTickOptions& o) {
 
     if (o.breakdown) {
         // The same ticks again, every call of the DLL and of this program
-        // traced (a few tenths of a microsecond per call on both sides).
+        // traced: a stub's cost per call, on both sides alike.
         Breakdown tracedPlugin, tracedBare;
         ImportTrace traceDll(module), traceProgram(nullptr);
         loop.beforeTimer = [] { ImportTrace::start(); };
