@@ -17,10 +17,24 @@ std::string toAnsi(const std::wstring& text) {
 
 std::wstring fromAnsi(const char* bytes, size_t length) {
     if (!bytes || length == 0) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(length), nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(length), &out[0], n);
+    // The timer converts a whole title buffer every second: one pass, into
+    // as many characters as there are bytes. No ANSI code page makes more
+    // UTF-16 units than bytes (a double-byte character makes one of two, a
+    // UTF-8 sequence one or two of two to four, a byte it cannot convert one
+    // replacement); should a conversion want more all the same, it is asked
+    // for its size.
+    const int bytesIn = static_cast<int>(length);
+    std::wstring out(length, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, bytes, bytesIn, &out[0], bytesIn);
+    if (n <= 0) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+        n = MultiByteToWideChar(CP_ACP, 0, bytes, bytesIn, nullptr, 0);
+        if (n <= 0) return {};
+        out.assign(static_cast<size_t>(n), L'\0');
+        n = MultiByteToWideChar(CP_ACP, 0, bytes, bytesIn, &out[0], n);
+        if (n <= 0) return {};
+    }
+    out.resize(static_cast<size_t>(n));
     return out;
 }
 

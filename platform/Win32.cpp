@@ -4,6 +4,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace tc::win {
@@ -19,9 +20,21 @@ constexpr WORD kMenuMaskKey = 0xE8;
 HWND findTopWindow(const wchar_t* className) { return FindWindowW(className, nullptr); }
 
 std::wstring windowTextBuffer(HWND window, int bufferBytes, char fill) {
-    std::vector<char> buffer(static_cast<size_t>(bufferBytes), fill);
-    GetWindowTextA(window, buffer.data(), bufferBytes);
-    return fromAnsi(buffer.data(), buffer.size());
+    if (bufferBytes <= 0) return {};
+    // Read every second: a buffer of the usual size lives on the stack, and
+    // only a larger one is allocated.
+    char onStack[4096];
+    std::vector<char> onHeap;
+    char* buffer = onStack;
+    const size_t size = static_cast<size_t>(bufferBytes);
+    if (size > sizeof onStack) {
+        onHeap.assign(size, fill);
+        buffer = onHeap.data();
+    } else {
+        std::memset(onStack, fill, size);
+    }
+    GetWindowTextA(window, buffer, bufferBytes);
+    return fromAnsi(buffer, size);
 }
 
 std::optional<std::wstring> windowTextExact(HWND window) {

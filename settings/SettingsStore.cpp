@@ -5,8 +5,11 @@
 namespace tc {
 
 std::wstring readSetting(const std::wstring& key) {
+    // The timer reads the switch every second: the section's path is made
+    // once.
+    static const std::wstring section = kSettingsPath;
     std::wstring value;
-    reg::getString(HKEY_CURRENT_USER, kSettingsPath, key, value);
+    reg::getString(HKEY_CURRENT_USER, section, key, value);
     return value;
 }
 

@@ -1,10 +1,12 @@
 // Figures a user can rerun: what an idle tick costs next to the Win32 calls
-// it must make, how long a delivery holds the host's thread, and how long a
-// title change takes to reach the display name. The product code is linked
-// in and driven on this thread, against the simulated messenger and player.
+// it must make, called directly and as a host's message loop dispatches the
+// DLL's own timer, how long a delivery holds the host's thread, and how long
+// a title change takes to reach the display name. The product code is linked
+// in and driven on this thread, against the simulated messenger and player;
+// the host's view runs in a child process that loads the real DLL.
 //
 //   sim_bench.exe [--rounds N] [--deliveries N] [--changes N] [--first-songs N] [--returns N]
-//                 [--typing N]
+//                 [--typing N] [--host-ticks N] [--host-phase MS] [--host-breakdown] [--dll PATH]
 //
 // Prints the figures and their goals; the exit code is 0 unless the set-up
 // failed (the figures are for reading, not a pass/fail test).
@@ -17,6 +19,7 @@
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
 #include "sim/programs/bench/CallTimes.h"
+#include "sim/programs/bench/HostTick.h"
 #include "sim/programs/bench/IdleTick.h"
 #include "sim/programs/bench/Measure.h"
 #include "sim/programs/bench/UserWaits.h"
@@ -386,11 +389,44 @@ int intArg(int argc, char** argv, const char* name, int fallback) {
     return fallback;
 }
 
+bool flagArg(int argc, char** argv, const char* name) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return true;
+    return false;
+}
+
+std::wstring pathArg(int argc, char** argv, const char* name) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], name) != 0) continue;
+        const int n = MultiByteToWideChar(CP_ACP, 0, argv[i + 1], -1, nullptr, 0);
+        if (n <= 1) return {};
+        std::wstring out(static_cast<size_t>(n), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, argv[i + 1], -1, &out[0], n);
+        out.resize(static_cast<size_t>(n - 1));
+        return out;
+    }
+    return {};
+}
+
 
 } // namespace
 
 int main(int argc, char** argv) {
     if (FAILED(OleInitialize(nullptr))) return 2;
+    HostTickOptions host;
+    host.ticks = intArg(argc, argv, "--host-ticks", host.ticks);
+    host.dll = pathArg(argc, argv, "--dll");
+    host.breakdown = flagArg(argc, argv, "--host-breakdown");
+    host.phaseMs = intArg(argc, argv, "--host-phase", static_cast<int>(host.phaseMs));
+    if (flagArg(argc, argv, kHostTickChild)) {
+        const int rc = hostTickChild(host);
+        std::fflush(stdout);
+        _exit(rc);
+    }
+    // First, while this process has brought up nothing that the plug-in
+    // in the child could see.
+    const std::string hostTick = hostTickReport(host);
+
     Options o;
     o.tick.rounds = intArg(argc, argv, "--rounds", o.tick.rounds);
     o.deliveries = intArg(argc, argv, "--deliveries", o.deliveries);
@@ -428,6 +464,10 @@ int main(int argc, char** argv) {
     std::printf("Idle tick (player present, title unchanged, name already set)\n");
     IdleTickResult tick = measureIdleTick(o.tick);
     printIdleTick(o.tick, tick);
+
+    std::printf("\nIdle tick as the host sees it: the DLL's own timer, dispatched by a message "
+                "loop\n");
+    std::printf("%s", hostTick.c_str());
 
     std::printf("\nDelivery: time the host's thread is held by one changeName/changeNameBack\n");
     std::fflush(stdout);
