@@ -16,7 +16,14 @@ std::string toAnsi(const std::wstring& text) {
 }
 
 std::wstring fromAnsi(const char* bytes, size_t length) {
-    if (!bytes || length == 0) return {};
+    std::wstring out;
+    fromAnsi(bytes, length, out);
+    return out;
+}
+
+void fromAnsi(const char* bytes, size_t length, std::wstring& out) {
+    out.clear();
+    if (!bytes || length == 0) return;
     // The timer converts a whole title buffer every second: one pass, into
     // as many characters as there are bytes. No ANSI code page makes more
     // UTF-16 units than bytes (a double-byte character makes one of two, a
@@ -24,18 +31,21 @@ std::wstring fromAnsi(const char* bytes, size_t length) {
     // replacement); should a conversion want more all the same, it is asked
     // for its size.
     const int bytesIn = static_cast<int>(length);
-    std::wstring out(length, L'\0');
+    out.resize(length);
     int n = MultiByteToWideChar(CP_ACP, 0, bytes, bytesIn, &out[0], bytesIn);
     if (n <= 0) {
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+        out.clear();
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return;
         n = MultiByteToWideChar(CP_ACP, 0, bytes, bytesIn, nullptr, 0);
-        if (n <= 0) return {};
-        out.assign(static_cast<size_t>(n), L'\0');
+        if (n <= 0) return;
+        out.resize(static_cast<size_t>(n));
         n = MultiByteToWideChar(CP_ACP, 0, bytes, bytesIn, &out[0], n);
-        if (n <= 0) return {};
+        if (n <= 0) {
+            out.clear();
+            return;
+        }
     }
     out.resize(static_cast<size_t>(n));
-    return out;
 }
 
 std::wstring lowerCase(const std::wstring& text) {

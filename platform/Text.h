@@ -12,6 +12,9 @@ std::string toAnsi(const std::wstring& text);
 // follows them are kept, so a whole API buffer converts back at full length.
 // Invalid multibyte sequences come back as replacement characters, never fail.
 std::wstring fromAnsi(const char* bytes, size_t length);
+// The same into `out`, whose storage is used again: a caller converting the
+// same buffer once a second allocates nothing after the first time.
+void fromAnsi(const char* bytes, size_t length, std::wstring& out);
 
 std::wstring lowerCase(const std::wstring& text);
 

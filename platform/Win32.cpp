@@ -20,7 +20,14 @@ constexpr WORD kMenuMaskKey = 0xE8;
 HWND findTopWindow(const wchar_t* className) { return FindWindowW(className, nullptr); }
 
 std::wstring windowTextBuffer(HWND window, int bufferBytes, char fill) {
-    if (bufferBytes <= 0) return {};
+    std::wstring out;
+    windowTextBuffer(window, bufferBytes, fill, out);
+    return out;
+}
+
+void windowTextBuffer(HWND window, int bufferBytes, char fill, std::wstring& out) {
+    out.clear();
+    if (bufferBytes <= 0) return;
     // Read every second: a buffer of the usual size lives on the stack, and
     // only a larger one is allocated.
     char onStack[4096];
@@ -34,7 +41,7 @@ std::wstring windowTextBuffer(HWND window, int bufferBytes, char fill) {
         std::memset(onStack, fill, size);
     }
     GetWindowTextA(window, buffer, bufferBytes);
-    return fromAnsi(buffer, size);
+    fromAnsi(buffer, size, out);
 }
 
 std::optional<std::wstring> windowTextExact(HWND window) {

@@ -21,6 +21,8 @@ HWND findTopWindow(const wchar_t* className);
 // then the whole buffer converted back to UTF-16: the window text, its NUL
 // and whatever `fill` is left after it.
 std::wstring windowTextBuffer(HWND window, int bufferBytes, char fill);
+// The same into `out`, whose storage is used again.
+void windowTextBuffer(HWND window, int bufferBytes, char fill, std::wstring& out);
 
 // The window text as the reported length says, up to kLongestWindowText:
 // the length, then a buffer of exactly that many bytes (plus the NUL)

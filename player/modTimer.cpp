@@ -4,6 +4,7 @@
 #include "platform/Win32.h"
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tc {
@@ -14,11 +15,11 @@ std::wstring frmWinampText1(const std::wstring& raw) {
     return raw.substr(0, raw.find(L'\0'));
 }
 
-bool titleStoppedOrPaused(const std::wstring& title) {
+bool titleStoppedOrPaused(std::wstring_view title) {
     const size_t L = title.size();
     // Each test needs its characters before the last one to exist.
-    const bool stopped = L >= 8 && title.compare(L - 8, 7, L"Stopped") == 0;
-    const bool paused = L >= 7 && title.compare(L - 7, 6, L"Paused") == 0;
+    const bool stopped = L >= 8 && title.substr(L - 8, 7) == L"Stopped";
+    const bool paused = L >= 7 && title.substr(L - 7, 6) == L"Paused";
     return stopped || paused;
 }
 
@@ -61,8 +62,10 @@ void modTimer::winamp3() {
 
 void modTimer::winamp2() {
     HWND player = win::findTopWindow(kWinamp2Class);
-    const std::wstring raw = win::windowTextBuffer(player, kWinamp2Buffer, ' ');
-    const std::wstring title = frmWinampText1(raw);
+    win::windowTextBuffer(player, kWinamp2Buffer, ' ', raw2_);
+    const std::wstring& raw = raw2_;
+    // The title as frmWinamp's Text1 would keep it, looked at where it lies.
+    const std::wstring_view title(raw.data(), std::min(raw.find(L'\0'), raw.size()));
     const bool stoppedOrPaused = titleStoppedOrPaused(title);
     if (stoppedOrPaused && nameChanged2 == L"1") {
         nameChanged2 = L"0";
@@ -71,7 +74,7 @@ void modTimer::winamp2() {
     if (raw == lastTitle2) return;
     // A title scrolled in the taskbar is still the same song. The spaces
     // after the NUL do not turn with it, so the titles are compared.
-    const bool turned = titleTurnedFrom(title, frmWinampText1(lastTitle2));
+    const bool turned = titleTurnedFrom(std::wstring(title), frmWinampText1(lastTitle2));
     lastTitle2 = raw;
     // A stopped or paused player is remembered, never shown as playing: the
     // plain name above is all that a stop or a pause sends.

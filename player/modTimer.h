@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace tc {
 
@@ -43,6 +44,9 @@ private:
 
     // Whether the name left from before this process has been looked at.
     bool leftNameSettled_ = false;
+    // The Winamp 2.x raw text of this tick, read into the same storage every
+    // tick: a tick that finds the title unchanged allocates nothing.
+    std::wstring raw2_;
 
     frmSendText& frmSendText_;
 };
@@ -59,7 +63,7 @@ std::wstring frmWinampText1(const std::wstring& raw);
 // the last character). A title too short to hold the word and one character
 // after it is not: under eight characters is never stopped, under seven
 // never paused.
-bool titleStoppedOrPaused(const std::wstring& title);
+bool titleStoppedOrPaused(std::wstring_view title);
 // `now` is `before` turned: the same characters in the same round order,
 // as a title scrolled in the taskbar shows them. A text is turned from
 // itself; an empty one from nothing.
