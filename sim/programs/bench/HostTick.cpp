@@ -2,6 +2,7 @@
 
 #include "platform/Handles.h"
 #include "settings/SettingsStore.h"
+#include "sim/common/PlainWindow.h"
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
 #include "sim/programs/bench/ImportTrace.h"
@@ -81,18 +82,7 @@ private:
     HRESULT result_ = E_FAIL;
 };
 
-HWND frontWindow() {
-    static HWND w = [] {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"TcBenchHostFront";
-        RegisterClassW(&wc);
-        return CreateWindowExW(0, wc.lpszClassName, L"bench host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                               400, 300, 200, 150, nullptr, nullptr, wc.hInstance, nullptr);
-    }();
-    return w;
-}
+HWND frontWindow() { return sim::plainWindow(L"TcBenchHostFront", L"bench host"); }
 
 // The calls the bare timer makes.
 const std::vector<Call>* g_bareCalls = nullptr;
@@ -110,29 +100,20 @@ public:
 
     // Runs until `done` holds (asked after every message) or `ms` pass.
     bool runUntil(const std::function<bool()>& done, double ms) {
-        const double start = nowMs();
-        for (;;) {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                if (msg.message == WM_TIMER && !msg.hwnd) {
-                    if (!plugin && msg.wParam != bare) plugin = msg.wParam;
-                    const double in = nowMs();
-                    if (beforeTimer) beforeTimer();
-                    DispatchMessageW(&msg);
-                    if (afterTimer) afterTimer();
-                    const double out = nowMs();
-                    if (timed) timed(msg.wParam, out - in);
-                } else {
-                    TranslateMessage(&msg);
-                    DispatchMessageW(&msg);
-                }
-                if (done && done()) return true;
+        return pumpUntil(done, ms, [this](MSG& msg) {
+            if (msg.message == WM_TIMER && !msg.hwnd) {
+                if (!plugin && msg.wParam != bare) plugin = msg.wParam;
+                const double in = nowMs();
+                if (beforeTimer) beforeTimer();
+                DispatchMessageW(&msg);
+                if (afterTimer) afterTimer();
+                const double out = nowMs();
+                if (timed) timed(msg.wParam, out - in);
+            } else {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
             }
-            if (done && done()) return true;
-            const double left = ms - (nowMs() - start);
-            if (left <= 0) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left) + 1, QS_ALLINPUT);
-        }
+        });
     }
 };
 

@@ -54,14 +54,21 @@ inline void printMs(const char* label, const Summary& s) {
 }
 
 // Dispatches this thread's messages until `done` says so or `ms` pass;
-// checks `done` after every message. True when `done` held.
-inline bool pumpUntil(const std::function<bool()>& done, double ms) {
+// checks `done` after every message. True when `done` held. `dispatch`,
+// when given, handles each message instead of TranslateMessage and
+// DispatchMessageW.
+inline bool pumpUntil(const std::function<bool()>& done, double ms,
+                      const std::function<void(MSG&)>& dispatch = nullptr) {
     const double start = nowMs();
     for (;;) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
+            if (dispatch) {
+                dispatch(msg);
+            } else {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
             if (done && done()) return true;
         }
         if (done && done()) return true;

@@ -16,6 +16,7 @@
 #include "settings/SettingsStore.h"
 #include "sim/common/ForegroundRule.h"
 #include "sim/common/OtherProgram.h"
+#include "sim/common/PlainWindow.h"
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
 #include "sim/programs/bench/CallTimes.h"
@@ -58,18 +59,7 @@ HWND debugConversation() {
 }
 
 // A plain window of this program in front, so that no conversation is.
-HWND frontWindow() {
-    static HWND w = [] {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"TcBenchFront";
-        RegisterClassW(&wc);
-        return CreateWindowExW(0, wc.lpszClassName, L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 400,
-                               300, 200, 150, nullptr, nullptr, wc.hInstance, nullptr);
-    }();
-    return w;
-}
+HWND frontWindow() { return sim::plainWindow(L"TcBenchFront", L"bench"); }
 
 void putFrontWindowInFront() {
     HWND w = frontWindow();

@@ -9,6 +9,7 @@
 // current user, as its installer does, and unregistered at the end. Exit code 0 only when every change after the warm-up
 // reached the messenger and nothing grew beyond the noise allowance below.
 #include "platform/Handles.h"
+#include "sim/common/PlainWindow.h"
 #include "sim/common/Pump.h"
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
@@ -151,18 +152,7 @@ bool registeredForThisUser() {
 }
 
 // A plain window of this program in front, so that no conversation is.
-HWND frontWindow() {
-    static HWND w = [] {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"TcSoakFront";
-        RegisterClassW(&wc);
-        return CreateWindowExW(0, wc.lpszClassName, L"soak", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 400,
-                               300, 200, 150, nullptr, nullptr, wc.hInstance, nullptr);
-    }();
-    return w;
-}
+HWND frontWindow() { return sim::plainWindow(L"TcSoakFront", L"soak"); }
 
 double doubleArg(int argc, char** argv, const char* name, double fallback) {
     for (int i = 1; i + 1 < argc; ++i)
