@@ -100,9 +100,8 @@ INPUT ownKey(WORD vk, bool up) {
 
 // Sends the keys and notes which of ours the system now has down: it takes
 // them in order and stops at the first it refuses.
-bool sendOwnKeys(const std::vector<INPUT>& keys) {
-    std::vector<INPUT> in(keys);
-    const UINT taken = SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+bool sendOwnKeys(std::vector<INPUT> keys) {
+    const UINT taken = SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
     std::vector<WORD>& down = ownKeysDown();
     for (UINT i = 0; i < taken && i < keys.size(); ++i) {
         const WORD vk = keys[i].ki.wVk;

@@ -4,14 +4,13 @@
 #include "platform/Win32.h"
 #include "settings/SettingsStore.h"
 
-#include <algorithm>
 #include <vector>
 
 namespace tc {
 
 bool playerWindowFound(HWND window) { return window != nullptr; }
 
-std::wstring frmWinampText1(const std::wstring& raw) {
+std::wstring_view frmWinampText1(std::wstring_view raw) {
     return raw.substr(0, raw.find(L'\0'));
 }
 
@@ -26,7 +25,7 @@ bool titleStoppedOrPaused(std::wstring_view title) {
 // Linear in the length whatever the text (a player may show 64 Ki
 // characters): `now` is looked for in `before` + `before` with the
 // Knuth-Morris-Pratt automaton rather than by a search that can go back.
-bool titleTurnedFrom(const std::wstring& now, const std::wstring& before) {
+bool titleTurnedFrom(std::wstring_view now, std::wstring_view before) {
     const size_t n = now.size();
     if (n == 0 || before.size() != n) return false;
     std::vector<size_t> border(n, 0);
@@ -64,8 +63,7 @@ void modTimer::winamp2() {
     HWND player = win::findTopWindow(kWinamp2Class);
     win::windowTextBuffer(player, kWinamp2Buffer, ' ', raw2_);
     const std::wstring& raw = raw2_;
-    // The title as frmWinamp's Text1 would keep it, looked at where it lies.
-    const std::wstring_view title(raw.data(), std::min(raw.find(L'\0'), raw.size()));
+    const std::wstring_view title = frmWinampText1(raw);
     const bool stoppedOrPaused = titleStoppedOrPaused(title);
     if (stoppedOrPaused && nameChanged2 == L"1") {
         nameChanged2 = L"0";
@@ -74,7 +72,7 @@ void modTimer::winamp2() {
     if (raw == lastTitle2) return;
     // A title scrolled in the taskbar is still the same song. The spaces
     // after the NUL do not turn with it, so the titles are compared.
-    const bool turned = titleTurnedFrom(std::wstring(title), frmWinampText1(lastTitle2));
+    const bool turned = titleTurnedFrom(title, frmWinampText1(lastTitle2));
     lastTitle2 = raw;
     // A stopped or paused player is remembered, never shown as playing: the
     // plain name above is all that a stop or a pause sends.

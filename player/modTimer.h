@@ -57,8 +57,8 @@ bool playerWindowFound(HWND window);
 inline bool playerWindowGone(HWND window) { return !playerWindowFound(window); }
 
 // Title of a Winamp 2.x window's raw text, as frmWinamp's Text1 keeps it:
-// everything before the first NUL.
-std::wstring frmWinampText1(const std::wstring& raw);
+// everything before the first NUL, looked at where it lies in `raw`.
+std::wstring_view frmWinampText1(std::wstring_view raw);
 // The title shows a stopped or paused player ("Stopped"/"Paused" just before
 // the last character). A title too short to hold the word and one character
 // after it is not: under eight characters is never stopped, under seven
@@ -67,6 +67,6 @@ bool titleStoppedOrPaused(std::wstring_view title);
 // `now` is `before` turned: the same characters in the same round order,
 // as a title scrolled in the taskbar shows them. A text is turned from
 // itself; an empty one from nothing.
-bool titleTurnedFrom(const std::wstring& now, const std::wstring& before);
+bool titleTurnedFrom(std::wstring_view now, std::wstring_view before);
 
 } // namespace tc

@@ -73,7 +73,7 @@ TEST(HostileTitles, Winamp2BufferAlwaysComesBackWhole) {
     for (const std::string& bytes : samples) {
         w.setBytes(bytes);
         const std::wstring raw = tc::win::windowTextBuffer(w.get(), tc::kWinamp2Buffer, ' ');
-        const std::wstring title = tc::frmWinampText1(raw);
+        const std::wstring title(tc::frmWinampText1(raw));
         const std::string kept = bytes.substr(0, tc::kWinamp2Buffer - 1);
         if (singleByteCodePage()) {
             ASSERT_EQ(raw.size(), static_cast<size_t>(tc::kWinamp2Buffer));
