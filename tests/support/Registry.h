@@ -12,8 +12,13 @@
 
 namespace tc::test {
 
-// The add-on's tree under HKEY_CURRENT_USER.
+// The add-on's tree under HKEY_CURRENT_USER: its maker's key, and under it
+// the add-on's own root, with a key of preferences per sign-in name.
 inline constexpr const wchar_t* kAddOnKey = L"Software\\Venmoor";
+inline constexpr const wchar_t* kAddOnRoot = L"Software\\Venmoor\\Kestrix2";
+inline std::wstring preferencesOf(const std::wstring& signinName) {
+    return std::wstring(kAddOnRoot) + L"\\" + signinName + L"\\Preferences";
+}
 
 // Takes away what the product keeps for the user (its settings and the
 // quick texts it saved) and the add-on's tree.

@@ -17,8 +17,8 @@ namespace {
 
 const std::wstring kUser = L"ann@example.com";
 const std::wstring kDebug = L"Debug.Window";
-const std::wstring kKestrix = L"Software\\Venmoor\\Kestrix2";
-const std::wstring kPreferences = kKestrix + L"\\" + kUser + L"\\Preferences";
+const std::wstring kKestrix = kAddOnRoot;
+const std::wstring kPreferences = preferencesOf(kUser);
 
 reg::RawValue dword(DWORD value) { return rawOf(REG_DWORD, &value, sizeof value); }
 
@@ -388,7 +388,7 @@ TEST_F(Delivery, NoKeyUnlessThisDeliveryWroteTheSlot) {
     EXPECT_EQ(slotMessage(), L"/name Someone else");
     EXPECT_EQ(autoSend(), dword(1));
     EXPECT_EQ(subkeysOf(kKestrix), std::vector<std::wstring>{kUser});
-    EXPECT_EQ(subkeysOf(L"Software\\Venmoor"), std::vector<std::wstring>{L"Kestrix2"});
+    EXPECT_EQ(subkeysOf(kAddOnKey), std::vector<std::wstring>{L"Kestrix2"});
     for (const wchar_t* outside : {L"Software\\Preferences", L"Software\\Venmoor\\Preferences",
                                    L"Software\\Dorvin's Tunecaster\\Preferences",
                                    L"Software\\Dorvin's Tunecaster\\Data\\Preferences"})

@@ -222,7 +222,7 @@ struct Case {
 class InvokeFuzz : public ::testing::Test {
 protected:
     // Values of the add-on's beside the slot the plug-in writes.
-    const std::wstring preferences_ = L"Software\\Venmoor\\Kestrix2\\ann@example.com\\Preferences";
+    const std::wstring preferences_ = preferencesOf(L"ann@example.com");
     const std::wstring quickText01_ = preferences_ + L"\\QuickTexts\\QuickText01";
 
     void SetUp() override {

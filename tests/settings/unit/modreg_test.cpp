@@ -64,16 +64,15 @@ TEST_F(ModReg, StringsAreStoredWholeWithTheirTerminator) {
 
 // A write that does not happen says so: the delivery presses no key after it.
 TEST_F(ModReg, PathsAndNamesTheRegistryRefusesWriteNothingAndReadZero) {
-    const std::wstring tooLong = std::wstring(kAddOnKey) + L"\\Kestrix2\\" +
-                                 std::wstring(300, L'a') +
-                                 L"@example.com\\Preferences\\QuickTexts\\QuickText09";
+    const std::wstring tooLong = preferencesOf(std::wstring(300, L'a') + L"@example.com") +
+                                 L"\\QuickTexts\\QuickText09";
     EXPECT_FALSE(WriteRegDword(HKEY_CURRENT_USER, tooLong, L"AutoSend", 1));
     EXPECT_FALSE(WriteRegString(HKEY_CURRENT_USER, tooLong, L"Message", L"/name X"));
     EXPECT_EQ(read(L"AutoSend", tooLong), 0);
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, tooLong));
     RegKey kestrix;
     std::vector<std::wstring> made;
-    if (reg::open(HKEY_CURRENT_USER, std::wstring(kAddOnKey) + L"\\Kestrix2", KEY_READ, kestrix) ==
+    if (reg::open(HKEY_CURRENT_USER, kAddOnRoot, KEY_READ, kestrix) ==
         ERROR_SUCCESS)
         reg::subkeyNames(kestrix.get(), made);
     EXPECT_TRUE(made.empty()) << "nothing made of a shortened name";

@@ -43,7 +43,7 @@ bool setAccess(const std::wstring& path, const wchar_t* sddl) {
 
 TEST_F(QuickTextSlot, OnlyANameThatCanBeOneKeyNameHasASlot) {
     EXPECT_EQ(quickText::slotPath(L"ann@example.com"),
-              L"Software\\Venmoor\\Kestrix2\\ann@example.com\\Preferences\\QuickTexts\\QuickText09");
+              test::preferencesOf(L"ann@example.com") + L"\\QuickTexts\\QuickText09");
     EXPECT_TRUE(quickText::slotPath(std::wstring(255, L'a')));
     for (const std::wstring& name :
          {std::wstring(), std::wstring(L"."), std::wstring(L".."), std::wstring(L"a\\b"),
@@ -89,7 +89,7 @@ TEST_F(QuickTextSlot, TheFirstCopyIsKeptExactlyAndGivenBackExactly) {
 // slot the plug-in created goes with the keys it created, while keys that
 // were there or got content since stay.
 TEST_F(QuickTextSlot, GivenBackOnlyWhileTheSlotHoldsOurLastWrite) {
-    const std::wstring kestrix = L"Software\\Venmoor\\Kestrix2";
+    const std::wstring kestrix = test::kAddOnRoot;
     put(slot(L"ann"), L"Message", raw(REG_SZ, {'o', 0, 0, 0}));
     put(kestrix + L"\\bob\\Preferences", L"Colour", raw(REG_DWORD, {1, 0, 0, 0}));
     put(slot(L"cid"), L"Message", raw(REG_SZ, {'c', 0, 0, 0}));
