@@ -1,7 +1,9 @@
-# Sourced by every script of the project: where the sources and the build
-# live, the Wine environment, and the build itself. Never the user's home:
-# everything lives in the build folder. The X displays and Wine prefixes
-# that running Windows programs needs come from slots.sh.
+# Sourced, through slots.sh, by the scripts that build the product or run
+# Windows programs (tests, demo, benchmark, soak, screenshots): where the
+# sources and the build live, the Wine environment, and the build itself.
+# Never the user's home: everything lives in the build folder. The X
+# displays and Wine prefixes that running Windows programs needs come from
+# slots.sh.
 TC_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export TC_BUILD_DIR=${TC_BUILD_DIR:-$TC_ROOT/build}
 

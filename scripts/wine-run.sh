@@ -13,7 +13,7 @@ tc_slot_env
 # result, the code it chose is. A program that never wrote the file, or died
 # before it did, keeps whatever Wine reports.
 exit_file=$(mktemp)
-trap 'rm -f "$exit_file"' EXIT
+tc_at_exit 'rm -f "$exit_file"'
 export TC_EXIT_FILE="Z:${exit_file//\//\\}"
 status=0
 wine "$@" || status=$?
