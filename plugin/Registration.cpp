@@ -20,61 +20,70 @@ std::wstring guidText(REFGUID g) {
     return buf;
 }
 
+// One value under one of the trees that are ours alone. Removing those
+// trees removes everything written.
 struct Entry {
-    std::wstring path;  // under the root of the scope
+    std::wstring tree;  // under Software\Classes
+    std::wstring sub;   // under the tree; empty: the tree's own key
     std::wstring name;  // empty: the key's default value
     std::wstring value;
+    std::wstring path() const;
 };
 
 constexpr const wchar_t* kClasses = L"Software\\Classes";
 
-// Everything registration writes, in one table, so that writing and removing
-// cannot drift apart.
+std::wstring Entry::path() const {
+    std::wstring p = std::wstring(kClasses) + L"\\" + tree;
+    if (!sub.empty()) p += L"\\" + sub;
+    return p;
+}
+
+// Everything registration writes, in one table, from which removing takes
+// its trees, so that writing and removing cannot drift apart.
+//
+// The type library is registered under locale 0, not under its own 0x409:
+// a lookup for the user's locale falls back to the language and then to 0,
+// never to English, so on a German Windows a library under 409 is not found.
 std::vector<Entry> entries(const std::wstring& dllPath) {
-    const std::wstring classes = std::wstring(kClasses) + L"\\";
-    const std::wstring clsid = classes + L"CLSID\\" + guidText(CLSID_PlayerPlugin);
+    const std::wstring clsidText = guidText(CLSID_PlayerPlugin);
+    const std::wstring clsid = L"CLSID\\" + clsidText;
     const std::wstring libid = guidText(LIBID_Tunecaster);
-    const std::wstring lib = classes + L"TypeLib\\" + libid + L"\\" + product::kTypeLibVersion;
-    const std::wstring itf = classes + L"Interface\\" + guidText(IID__PlayerPlugin);
-    const std::wstring progId = classes + product::kProgId;
-    const std::wstring progIdVersioned = classes + product::kProgIdVersioned;
+    const std::wstring lib = L"TypeLib\\" + libid;
+    const std::wstring version = product::kTypeLibVersion;
+    const std::wstring itf = L"Interface\\" + guidText(IID__PlayerPlugin);
+    const std::wstring progId = product::kProgId;
+    const std::wstring progIdVersioned = product::kProgIdVersioned;
     const std::wstring oleMarshaler = L"{00020424-0000-0000-C000-000000000046}";
-    std::wstring dir = dllPath.substr(0, dllPath.find_last_of(L'\\') + 1);
     return {
-        {clsid, L"", product::kClassDescription},
-        {clsid + L"\\InprocServer32", L"", dllPath},
-        {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {clsid + L"\\ProgID", L"", product::kProgIdVersioned},
-        {clsid + L"\\VersionIndependentProgID", L"", product::kProgId},
-        {clsid + L"\\TypeLib", L"", libid},
-        {clsid + L"\\Version", L"", product::kTypeLibVersion},
-        {progId, L"", product::kClassDescription},
-        {progId + L"\\CLSID", L"", guidText(CLSID_PlayerPlugin)},
-        {progId + L"\\CurVer", L"", product::kProgIdVersioned},
-        {progIdVersioned, L"", product::kClassDescription},
-        {progIdVersioned + L"\\CLSID", L"", guidText(CLSID_PlayerPlugin)},
-        {lib, L"", product::kName},
-        {lib + L"\\FLAGS", L"", L"0"},
-        {lib + L"\\HELPDIR", L"", dir},
-        {lib + L"\\0\\win32", L"", dllPath},
-        {itf, L"", L"_PlayerPlugin"},
-        {itf + L"\\ProxyStubClsid", L"", oleMarshaler},
-        {itf + L"\\ProxyStubClsid32", L"", oleMarshaler},
-        {itf + L"\\TypeLib", L"", libid},
-        {itf + L"\\TypeLib", L"Version", product::kTypeLibVersion},
+        {clsid, L"", L"", product::kClassDescription},
+        {clsid, L"InprocServer32", L"", dllPath},
+        {clsid, L"InprocServer32", L"ThreadingModel", L"Apartment"},
+        {clsid, L"ProgID", L"", product::kProgIdVersioned},
+        {clsid, L"VersionIndependentProgID", L"", product::kProgId},
+        {clsid, L"TypeLib", L"", libid},
+        {clsid, L"Version", L"", version},
+        {progId, L"", L"", product::kClassDescription},
+        {progId, L"CLSID", L"", clsidText},
+        {progId, L"CurVer", L"", product::kProgIdVersioned},
+        {progIdVersioned, L"", L"", product::kClassDescription},
+        {progIdVersioned, L"CLSID", L"", clsidText},
+        {lib, version, L"", product::kName},
+        {lib, version + L"\\FLAGS", L"", L"0"},
+        {lib, version + L"\\0\\win32", L"", dllPath},
+        {itf, L"", L"", L"_PlayerPlugin"},
+        {itf, L"ProxyStubClsid", L"", oleMarshaler},
+        {itf, L"ProxyStubClsid32", L"", oleMarshaler},
+        {itf, L"TypeLib", L"", libid},
+        {itf, L"TypeLib", L"Version", version},
     };
 }
 
-// The top-level keys under Software\Classes that belong to us alone;
-// removing them removes it all.
+// The trees the table writes under, each once.
 std::vector<std::wstring> ownedTrees() {
-    return {
-        L"CLSID\\" + guidText(CLSID_PlayerPlugin),
-        product::kProgId,
-        product::kProgIdVersioned,
-        L"TypeLib\\" + guidText(LIBID_Tunecaster),
-        L"Interface\\" + guidText(IID__PlayerPlugin),
-    };
+    std::vector<std::wstring> trees;
+    for (const Entry& e : entries(L""))
+        if (std::find(trees.begin(), trees.end(), e.tree) == trees.end()) trees.push_back(e.tree);
+    return trees;
 }
 
 HKEY rootOf(Scope scope) {
@@ -159,12 +168,12 @@ HRESULT registerIn(HKEY root) {
     const std::vector<Entry> table = entries(dll);
     Undo undo(root);
     for (const Entry& e : table) {
-        if (!undo.remember(e.path, e.name)) return SELFREG_E_CLASS;
+        if (!undo.remember(e.path(), e.name)) return SELFREG_E_CLASS;
     }
     undo.arm();
     for (const Entry& e : table) {
         RegKey key;
-        if (reg::create(root, e.path, KEY_SET_VALUE, key) != ERROR_SUCCESS ||
+        if (reg::create(root, e.path(), KEY_SET_VALUE, key) != ERROR_SUCCESS ||
             reg::setString(key.get(), e.name, e.value) != ERROR_SUCCESS)
             return SELFREG_E_CLASS;
     }

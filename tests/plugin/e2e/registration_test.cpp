@@ -116,6 +116,10 @@ TEST_F(RegistrationTest, MachineWideRoundTripLeavesNothingBehind) {
     // The type library is found through the registry, as late binders do.
     ComPtr<ITypeLib> lib;
     EXPECT_EQ(LoadRegTypeLib(LIBID_Tunecaster, 1, 0, 0x409, lib.put()), S_OK);
+    // Also on a Windows in another language, whose lookups fall back to the
+    // neutral locale, never to English.
+    const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+    EXPECT_EQ(LoadRegTypeLib(LIBID_Tunecaster, 1, 0, german, lib.put()), S_OK);
 
     ASSERT_EQ(unreg(), S_OK);
     EXPECT_TRUE(Snapshot(HKEY_LOCAL_MACHINE) == machineBefore);
