@@ -76,6 +76,15 @@ struct GdiObjectDeleter { void operator()(void* h) const { if (h) DeleteObject(s
 template <class T>
 using GdiObject = std::unique_ptr<std::remove_pointer_t<T>, GdiObjectDeleter>;
 
+// A kernel object (process, thread, file), closed on destruction. Opening a
+// file fails with INVALID_HANDLE_VALUE, which is not closed either.
+struct KernelHandleCloser {
+    void operator()(HANDLE h) const {
+        if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+};
+using KernelHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, KernelHandleCloser>;
+
 // An opened desktop (OpenInputDesktop), closed on destruction.
 struct DesktopCloser { void operator()(HDESK d) const { if (d) CloseDesktop(d); } };
 using DesktopHandle = std::unique_ptr<std::remove_pointer_t<HDESK>, DesktopCloser>;

@@ -15,11 +15,6 @@ namespace {
 // Room for a path of 1,023 characters and its NUL.
 constexpr DWORD kValueBufferBytes = 1024 * sizeof(wchar_t);
 
-struct HandleCloser {
-    void operator()(HANDLE h) const { if (h) CloseHandle(h); }
-};
-using OwnedHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
-
 std::wstring hexDigits(DWORD number) {
     static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
     std::wstring digits;
@@ -35,11 +30,13 @@ bool isFile(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The registry's text is a command line, as the tool's own setup may write
+// it: quoted already, or with arguments. Only a text that names one file as
+// a whole is quoted, so that a path with blanks starts exactly that program
+// and not a shorter one that happens to exist (C:\Program.exe).
 bool startProgram(const std::wstring& path) {
     if (path.empty()) return false;
-    // Quoted, so that a path with blanks names exactly that program and not
-    // a shorter one that happens to exist (C:\Program.exe).
-    std::wstring commandLine = L"\"" + path + L"\"";
+    std::wstring commandLine = isFile(path) ? L"\"" + path + L"\"" : path;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -48,7 +45,7 @@ bool startProgram(const std::wstring& path) {
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &started))
         return false;
-    OwnedHandle process(started.hProcess), thread(started.hThread);
+    KernelHandle process(started.hProcess), thread(started.hThread);
     return true;
 }
 

@@ -1,5 +1,6 @@
 // The about box's way to the system information tool: reading the machine's
 // values that name it, and starting it or telling the user it is missing.
+#include "platform/Handles.h"
 #include "tests/ui/UiSupport.h"
 #include "ui/FormIds.h"
 #include "ui/SysInfo.h"
@@ -161,20 +162,29 @@ TEST_F(StartSysInfo, TellsTheUserWhenTheToolCannotBeFoundOrStarted) {
     RemoveDirectoryW(emptyFolder.c_str());
 }
 
-// The first key's path is taken as it is.
+// The first key's text is taken as it is: a path, a quoted path, or a
+// command line with arguments.
 TEST_F(StartSysInfo, StartsTheProgramTheRegistryNamesInANormalWindow) {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     const std::wstring notepad = std::wstring(system) + L"\\notepad.exe";
     ASSERT_NE(GetFileAttributesW(notepad.c_str()), INVALID_FILE_ATTRIBUTES);
-    setMachineString(ui::kSysInfoKey, ui::kSysInfoPathValue, notepad);
-
-    EXPECT_EQ(start().boxes, 0);
-    HWND tool = waitForWindow(L"Notepad", 15000);
-    ASSERT_NE(tool, nullptr) << "the program did not start";
-    EXPECT_FALSE(IsIconic(tool));
-    PostMessageW(tool, WM_CLOSE, 0, 0);
-    waitGone(tool);
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring note = std::wstring(temp) + L"sysinfo note.txt";
+    KernelHandle(CreateFileW(note.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    for (const std::wstring& value :
+         {notepad, L"\"" + notepad + L"\"", L"\"" + notepad + L"\" \"" + note + L"\""}) {
+        SCOPED_TRACE(testing::PrintToString(value));
+        setMachineString(ui::kSysInfoKey, ui::kSysInfoPathValue, value);
+        EXPECT_EQ(start().boxes, 0);
+        HWND tool = waitForWindow(L"Notepad", 15000);
+        ASSERT_NE(tool, nullptr) << "the program did not start";
+        EXPECT_FALSE(IsIconic(tool));
+        PostMessageW(tool, WM_CLOSE, 0, 0);
+        waitGone(tool);
+    }
+    DeleteFileW(note.c_str());
 }
 
 } // namespace
