@@ -37,25 +37,24 @@ struct Label {
 };
 
 // The developer's details; the clickable ones open what they show.
-#define TC_DEVELOPER_MAIL L"dorvin@example.com"
-#define TC_DEVELOPER_SITE L"http://www.example.com/"
+#define TC_MAIL TC_WIDEN(TC_DEVELOPER_MAIL)
 
 constexpr Label kLabels[] = {
     {LblTitle, nullptr, {1755, 345, 3090, 300}, Title, kBlue, nullptr},
     {LblVersion, nullptr, {1755, 645, 3090, 300}, Version, RGB(0, 128, 0), nullptr},
     {Label2, L"Developer's info :", {210, 1065, 1935, 255}, Heading, RGB(192, 0, 192), nullptr},
     {LbDevelover, L"Dorvin Quill", {210, 1305, 1935, 255}, Heading, kBlue, nullptr},
-    {LbEmail, L"E-mail : " TC_DEVELOPER_MAIL, {210, 1545, 2580, 180}, Small, RGB(0, 0, 0),
-     L"mailto:" TC_DEVELOPER_MAIL},
-    {LbPhone, L"Website : www.example.com", {210, 1725, 2565, 180}, Small, RGB(0, 0, 0),
-     TC_DEVELOPER_SITE},
+    {LbEmail, L"E-mail : " TC_MAIL, {210, 1545, 2580, 180}, Small, RGB(0, 0, 0),
+     L"mailto:" TC_MAIL},
+    {LbPhone, L"Website : " TC_WIDEN(TC_WEBSITE_SHOWN), {210, 1725, 2565, 180}, Small,
+     RGB(0, 0, 0), TC_WIDEN(TC_WEBSITE)},
     {Label1, L"Other plug-ins", {240, 1920, 2310, 180}, Small, RGB(0, 0, 0),
-     L"http://www.example.org/plugins/"},
+     TC_WIDEN(TC_OTHER_PLUGINS_SITE)},
     {Label3,
-     L"Warning: this program is protected by copyright law. Tunecaster is provided "
-     L"\"as is\", without warranty of any kind; you use it at your own risk. It is not "
-     L"made or endorsed by the makers of the media player or of the messenger it works "
-     L"with, whose names belong to their owners.",
+     L"Warning: this program is protected by copyright law. " TC_WIDEN(TC_PRODUCT_NAME)
+     L" is provided \"as is\", without warranty of any kind; you use it at your own risk. "
+     L"It is not made or endorsed by the makers of the media player or of the messenger "
+     L"it works with, whose names belong to their owners.",
      {210, 2160, 5190, 945}, Small, RGB(128, 128, 128), nullptr},
 };
 

@@ -8,6 +8,7 @@
 // already, the plug-in DLL beside this program is first registered for the
 // current user, as its installer does, and unregistered at the end. Exit code 0 only when every change after the warm-up
 // reached the messenger and nothing grew beyond the noise allowance below.
+#include "ProductIdentity.h"
 #include "platform/Handles.h"
 #include "sim/common/PlainWindow.h"
 #include "sim/common/Pump.h"
@@ -140,7 +141,7 @@ std::wstring besideThisProgram(const wchar_t* file) {
 using Install = HRESULT(WINAPI*)(BOOL, LPCWSTR);
 
 Install installEntry() {
-    HMODULE dll = LoadLibraryW(besideThisProgram(L"tunecaster.dll").c_str());
+    HMODULE dll = LoadLibraryW(besideThisProgram(TC_WIDEN(TC_DLL_NAME) L".dll").c_str());
     if (!dll) return nullptr;  // the module stays loaded, as the host keeps it
     return reinterpret_cast<Install>(reinterpret_cast<void*>(GetProcAddress(dll, "DllInstall")));
 }
