@@ -20,7 +20,7 @@ class frmSendText final : private MessengerSide {
 public:
     // The process has one, made by the start-up routine; its delivery's
     // waits on the window system are measured with `clock`.
-    explicit frmSendText(Clock& clock) : delivery(clock, *this, Text3) {}
+    explicit frmSendText(Clock& clock) : delivery(clock, *this) {}
     frmSendText(const frmSendText&) = delete;
     frmSendText& operator=(const frmSendText&) = delete;
 
@@ -39,6 +39,10 @@ public:
     std::optional<bool> nameShowsNowPlaying();
     // Hands the staged command to the delivery.
     void deliverQuickText();
+    // The end of a tick: the command that waits goes out if it can now.
+    void sendWaiting();
+    // Switched off: the command that waits goes nowhere.
+    void dropWaiting();
 
     // The messenger's window events (skip-on-error: failures are ignored).
     void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow);
@@ -58,6 +62,7 @@ public:
 
 private:
     composer::Sources composerSources();
+    void remember(Look look);
 
     // What the delivery needs of the messenger.
     HRESULT signinName(std::wstring& out) override;
