@@ -1,6 +1,5 @@
 #include "messenger/frmSendText.h"
 
-#include "messenger/EventSink.h"
 #include "messenger/MessengerAccess.h"
 #include "platform/Boundary.h"
 #include "settings/SettingsStore.h"

@@ -3,6 +3,7 @@
 // command (Text2), hands it to the quick-text delivery, and keeps the list
 // of open conversation windows from the messenger's events.
 #include "MessengerApi_h.h"
+#include "messenger/EventSink.h"
 #include "messenger/HiddenConversation.h"
 #include "messenger/IMessenger.h"
 #include "messenger/NameComposer.h"
@@ -16,7 +17,7 @@
 
 namespace tc {
 
-class frmSendText final : private MessengerSide {
+class frmSendText final : private MessengerSide, private MessengerWindowEvents {
 public:
     // The process has one, made by the start-up routine; its delivery's
     // waits on the window system are measured with `clock`.
@@ -44,10 +45,6 @@ public:
     // Switched off: the command that waits goes nowhere.
     void dropWaiting();
 
-    // The messenger's window events (skip-on-error: failures are ignored).
-    void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow);
-    void oMessengerAPI_OnIMWindowDestroyed(IDispatch* pIMWindow);
-
     // The query Messenger object: created on first use and kept; after a
     // failed creation the next use tries again.
     HRESULT queryMessenger(ComPtr<::IMessenger>& out);
@@ -69,6 +66,10 @@ private:
     std::vector<ComPtr<IDispatch>> conversations() override;
     HRESULT instantMessage(const std::wstring& contact,
                            ComPtr<IMessengerConversationWnd>& out) override;
+
+    // The messenger's window events (skip-on-error: failures are ignored).
+    void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) override;
+    void oMessengerAPI_OnIMWindowDestroyed(IDispatch* pIMWindow) override;
 
     ComPtr<::IMessenger> query_;
 };

@@ -105,13 +105,17 @@ TEST_F(WindowList, SinkAnswersEveryEventAndIgnoresAllButTheWindowOnes) {
         EXPECT_EQ(messenger().fireEvent(id), S_OK) << id;  // 1041/1042 without a window, too
     EXPECT_EQ(form().oWindowList->Count(), 0);
 
+    struct Handlers final : MessengerWindowEvents {
+        void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) override { created = pIMWindow; }
+        void oMessengerAPI_OnIMWindowDestroyed(IDispatch*) override {}
+        IDispatch* created = nullptr;
+    } handlers;
     ComPtr<IDispatch> sink;
-    ASSERT_EQ(createMessengerEventSink(form(), sink.put()), S_OK);
+    ASSERT_EQ(createMessengerEventSink(handlers, sink.put()), S_OK);
     ComPtr<IUnknown> events;
     EXPECT_EQ(sink->QueryInterface(DIID_DMessengerEvents, events.putVoid()), S_OK);
     // The window may come by reference, as a script engine would pass it.
     HWND a = messenger().openConversation(L"a@example.com");
-    form().colIMWindows.clear();
     IDispatch* obj = messenger().windowObject(a);
     VARIANTARG arg;
     VariantInit(&arg);
@@ -121,8 +125,8 @@ TEST_F(WindowList, SinkAnswersEveryEventAndIgnoresAllButTheWindowOnes) {
     EXPECT_EQ(sink->Invoke(kOnIMWindowCreated, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
                            nullptr, nullptr),
               S_OK);
+    EXPECT_EQ(handlers.created, obj);
     obj->Release();
-    EXPECT_EQ(keys(), std::vector<std::wstring>{keyOf(a)});
 }
 
 } // namespace
