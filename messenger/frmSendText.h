@@ -45,19 +45,31 @@ public:
     // Switched off: the command that waits goes nowhere.
     void dropWaiting();
 
+    // What the form shows of its state, which only it changes.
+
+    // The name command composed last; empty before the first.
+    const std::wstring& stagedCommand() const { return Text2; }
+    // The class name of the window found in front at the last look of any
+    // delivery; empty before the first.
+    const std::wstring& foregroundClass() const { return Text3; }
+    // Whether a command waits for a later tick.
+    bool commandWaits() const { return delivery.hasWaiting(); }
+    // Whether load has made the event messenger object, connected to the
+    // window events.
+    bool connected() const { return static_cast<bool>(oMessengerAPI); }
+    // The conversation list; null until load has made it.
+    const IMessenger* windowList() const { return oWindowList.get(); }
+    // Its entries, in list order, with the keys they are filed under.
+    const WindowCollection& windowEntries() const { return colIMWindows; }
+
+    // Whether the user has left the keyboard and the mouse alone long enough
+    // for keys to be pressed; what they did so far is seen first.
+    bool keyboardFree() { return delivery.keyboardFree(); }
+
+private:
     // The query Messenger object: created on first use and kept; after a
     // failed creation the next use tries again.
     HRESULT queryMessenger(ComPtr<::IMessenger>& out);
-
-    std::wstring Text2;  // the staged name command; starts empty
-    std::wstring Text3;  // class name of the foreground window at the last look
-    WindowCollection colIMWindows; // the open conversations, in opening order
-    ComPtr<::IMessenger> oMessengerAPI;
-    std::unique_ptr<IMessenger> oWindowList;
-    // The slot, the keys, the front, and the command that waits for it.
-    QuickTextDelivery delivery;
-
-private:
     composer::Sources composerSources();
     void remember(Look look);
 
@@ -71,6 +83,13 @@ private:
     void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) override;
     void oMessengerAPI_OnIMWindowDestroyed(IDispatch* pIMWindow) override;
 
+    std::wstring Text2;  // the staged name command; starts empty
+    std::wstring Text3;  // class name of the foreground window at the last look
+    WindowCollection colIMWindows; // the open conversations, in opening order
+    ComPtr<::IMessenger> oMessengerAPI;
+    std::unique_ptr<IMessenger> oWindowList;
+    // The slot, the keys, the front, and the command that waits for it.
+    QuickTextDelivery delivery;
     ComPtr<::IMessenger> query_;
 };
 

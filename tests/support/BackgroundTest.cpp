@@ -36,7 +36,7 @@ void BackgroundTest::SetUp() {
 }
 
 void BackgroundTest::userPauses() {
-    form().delivery.keyboardFree();
+    form().keyboardFree();
     clock().advance(kUserPauseMilliseconds);
 }
 
