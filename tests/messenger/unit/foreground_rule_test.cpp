@@ -84,9 +84,11 @@ TEST_F(ForegroundRule, AnotherProgramGetsNothingAndTheNewestCommandGoesOutWhenTh
     EXPECT_EQ(slotMessage(), kPlaying) << "nothing written";
     EXPECT_EQ(messenger().instantMessageCalls(), 0);
     EXPECT_EQ(messenger().hotKeyCount(), 1);
+    EXPECT_EQ(form().foregroundClass(), L"TcOtherProgram");
 
     comeBackTo(user);
     EXPECT_EQ(tick(), Sends({kPlain}));
+    EXPECT_EQ(form().foregroundClass(), kConversationClass) << "seen by the tick's look";
     EXPECT_EQ(tick(2), Sends{}) << "once";
     EXPECT_EQ(messenger().friendlyName(), L"Ann");
     EXPECT_EQ(other.keys(), 0);
