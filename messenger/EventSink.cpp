@@ -1,7 +1,6 @@
 #include "messenger/EventSink.h"
 
 #include "MessengerApi_h.h"
-#include "messenger/frmSendText.h"
 #include "platform/Boundary.h"
 #include "platform/ComObject.h"
 #include "platform/Handles.h"
@@ -18,7 +17,7 @@ public:
         {&DIID_DMessengerEvents, interfaceOf<MessengerEventSink, IDispatch>},
     };
 
-    explicit MessengerEventSink(frmSendText& form) : form_(form) {}
+    explicit MessengerEventSink(MessengerWindowEvents& handlers) : handlers_(handlers) {}
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
@@ -48,21 +47,21 @@ public:
             if (FAILED(VariantChangeType(window.get(), arg, 0, VT_DISPATCH))) return S_OK;
             IDispatch* pIMWindow = window.get()->pdispVal;
             if (!pIMWindow) return S_OK;
-            if (id == kOnIMWindowCreated) form_.oMessengerAPI_OnIMWindowCreated(pIMWindow);
-            else form_.oMessengerAPI_OnIMWindowDestroyed(pIMWindow);
+            if (id == kOnIMWindowCreated) handlers_.oMessengerAPI_OnIMWindowCreated(pIMWindow);
+            else handlers_.oMessengerAPI_OnIMWindowDestroyed(pIMWindow);
             return S_OK;
         });
     }
 
 private:
-    frmSendText& form_;
+    MessengerWindowEvents& handlers_;
 };
 
 } // namespace
 
-HRESULT createMessengerEventSink(frmSendText& form, IDispatch** out) {
+HRESULT createMessengerEventSink(MessengerWindowEvents& handlers, IDispatch** out) {
     if (!out) return E_POINTER;
-    *out = new (std::nothrow) MessengerEventSink(form);
+    *out = new (std::nothrow) MessengerEventSink(handlers);
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 

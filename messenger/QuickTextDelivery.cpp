@@ -8,34 +8,39 @@
 
 namespace tc {
 
-void QuickTextDelivery::send(const std::wstring& command) {
+Look QuickTextDelivery::send(const std::wstring& command) {
     waiting_.reset();
+    Look look;
     // Nothing composed yet in this process: there is no command to send, and
     // pressing the hot key would send whatever the slot held before.
-    if (command.empty()) return;
+    if (command.empty()) return look;
     Command c;
     c.text = command;
     bool signedIn = false;
     step([&] { signedIn = SUCCEEDED(messenger_.signinName(c.owner)); });
-    if (!signedIn) return;
+    if (!signedIn) return look;
     Outcome outcome = Outcome::Done;
-    step([&] { outcome = attempt(c); });
+    step([&] { outcome = attempt(c, look); });
     settle(std::move(c), outcome);
+    return look;
 }
 
-void QuickTextDelivery::sendWaiting() {
+// Nothing waiting is every idle tick: that answer allocates nothing.
+Look QuickTextDelivery::sendWaiting() {
     // A key of ours left down would change every key the user presses.
     win::releaseOwnKeysLeftDown();
-    if (!waiting_) return;
+    Look look;
+    if (!waiting_) return look;
     if (waiting_->newThisTick) {
         waiting_->newThisTick = false;
-        return;
+        return look;
     }
     Command c = std::move(*waiting_);
     waiting_.reset();
     Outcome outcome = Outcome::Done;
-    step([&] { outcome = attempt(c); });
+    step([&] { outcome = attempt(c, look); });
     settle(std::move(c), outcome);
+    return look;
 }
 
 void QuickTextDelivery::settle(Command command, Outcome outcome) {
@@ -62,8 +67,8 @@ void QuickTextDelivery::settle(Command command, Outcome outcome) {
 
 // Decided before anything is touched, and cheaply: a command that cannot go
 // now costs the tick a few queries of the window system, no more.
-QuickTextDelivery::Outcome QuickTextDelivery::attempt(const Command& command) {
-    Front front = lookAtTheFront();
+QuickTextDelivery::Outcome QuickTextDelivery::attempt(const Command& command, Look& look) {
+    Front front = lookAtTheFront(look);
     if (!front.mayBeUsed()) return Outcome::NotNow;
     if (!win::inputDesktopIsThisThreads()) return Outcome::NotNow;
     win::releaseOwnKeysLeftDown();
@@ -80,7 +85,7 @@ QuickTextDelivery::Outcome QuickTextDelivery::attempt(const Command& command) {
     // The user may have moved on while the slot was written: keys go only
     // where we looked.
     if (GetForegroundWindow() != front.window) {
-        front = lookAtTheFront();
+        front = lookAtTheFront(look);
         if (!front.mayBeUsed()) return Outcome::NotNow;
     }
     if (front.kind == Front::OurConversation) {
@@ -93,10 +98,13 @@ QuickTextDelivery::Outcome QuickTextDelivery::attempt(const Command& command) {
     return throughHiddenConversation(front.window);
 }
 
-QuickTextDelivery::Front QuickTextDelivery::lookAtTheFront() {
+// The class goes into `look` as soon as it is read: a try that fails after
+// this still reports what it saw.
+QuickTextDelivery::Front QuickTextDelivery::lookAtTheFront(Look& look) {
     Front f;
     f.window = GetForegroundWindow();
-    foregroundClass_ = win::className(f.window, kClassNameLimit);
+    look.foregroundClass = win::className(f.window, kClassNameLimit);
+    const std::wstring& foregroundClass = *look.foregroundClass;
     // No window in front is not nobody's: the session is locked or on a
     // secure desktop, or the front is passing from one window to another.
     // The desktop window is nobody's: Wine reports it in front while no
@@ -104,7 +112,7 @@ QuickTextDelivery::Front QuickTextDelivery::lookAtTheFront() {
     if (!f.window) f.kind = Front::Nothing;
     else if (f.window == GetDesktopWindow()) f.kind = Front::Ours;
     else if (!win::ownedByThisProcess(f.window)) f.kind = Front::AnotherProgram;
-    else if (foregroundClass_ == kConversationClass) f.kind = Front::OurConversation;
+    else if (foregroundClass == kConversationClass) f.kind = Front::OurConversation;
     else f.kind = Front::Ours;
     return f;
 }

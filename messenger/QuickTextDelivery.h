@@ -51,28 +51,35 @@ inline constexpr DWORD kDeliveryWaitMilliseconds = 450;
 // the front every second.
 inline constexpr int kMostRefusedTries = 3;
 
+// What a try saw of the window system: the class name of the window found
+// in front at its last look. Nothing when it did not look (no command,
+// nobody signed in, nothing waiting, or a command held over to the next tick).
+struct Look {
+    std::optional<std::wstring> foregroundClass;
+};
+
 class QuickTextDelivery {
 public:
-    // `foregroundClass` receives the class name of the window found in
-    // front at each look (the form's Text3).
-    QuickTextDelivery(Clock& clock, MessengerSide& messenger, std::wstring& foregroundClass)
-        : clock_(clock), messenger_(messenger), foregroundClass_(foregroundClass), user_(clock) {}
+    QuickTextDelivery(Clock& clock, MessengerSide& messenger)
+        : clock_(clock), messenger_(messenger), user_(clock) {}
     QuickTextDelivery(const QuickTextDelivery&) = delete;
     QuickTextDelivery& operator=(const QuickTextDelivery&) = delete;
 
     // A new command: it replaces the one waiting, if any, and goes out now
     // when it can. It belongs to the user signed in now; with nobody signed
     // in it has nowhere to go and is dropped.
-    void send(const std::wstring& command);
+    Look send(const std::wstring& command);
 
     // The end of a tick: keys of ours the system left down are let go, and
     // the waiting command goes out if it can now. One that began waiting
     // during this tick waits for the next, so that a conversation opened for
     // it has been listed by then.
-    void sendWaiting();
+    Look sendWaiting();
     void dropWaiting() { waiting_.reset(); }
     bool hasWaiting() const { return waiting_.has_value(); }
-    UserActivity& userActivity() { return user_; }
+    // Whether the user has left the keyboard and the mouse alone long enough
+    // for keys to be pressed; what they did so far is seen first.
+    bool keyboardFree() { return user_.keyboardFree(); }
 
 private:
     struct Command {
@@ -90,10 +97,10 @@ private:
         bool mayBeUsed() const { return kind == OurConversation || kind == Ours; }
     };
 
-    Outcome attempt(const Command& command);
+    Outcome attempt(const Command& command, Look& look);
     // What a try leaves: nothing, or the command waiting once more.
     void settle(Command command, Outcome outcome);
-    Front lookAtTheFront();
+    Front lookAtTheFront(Look& look);
     bool writeSlot(const std::wstring& owner, const std::wstring& text);
     Outcome throughHiddenConversation(HWND before);
     bool bringToFront(IMessengerConversationWnd* conversation);
@@ -102,7 +109,6 @@ private:
 
     Clock& clock_;
     MessengerSide& messenger_;
-    std::wstring& foregroundClass_;
     UserActivity user_;
     std::optional<Command> waiting_;
 };

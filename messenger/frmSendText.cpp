@@ -1,6 +1,5 @@
 #include "messenger/frmSendText.h"
 
-#include "messenger/EventSink.h"
 #include "messenger/MessengerAccess.h"
 #include "platform/Boundary.h"
 #include "settings/SettingsStore.h"
@@ -95,7 +94,17 @@ std::optional<bool> frmSendText::nameShowsNowPlaying() {
     return composer::isNowPlayingName(in, name);
 }
 
-void frmSendText::deliverQuickText() { delivery.send(Text2); }
+void frmSendText::deliverQuickText() { remember(delivery.send(Text2)); }
+
+void frmSendText::sendWaiting() { remember(delivery.sendWaiting()); }
+
+void frmSendText::dropWaiting() { delivery.dropWaiting(); }
+
+// Text3 keeps the class seen at the last look of any delivery; one that did
+// not look leaves it as it was.
+void frmSendText::remember(Look look) {
+    if (look.foregroundClass) Text3 = std::move(*look.foregroundClass);
+}
 
 void frmSendText::oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) {
     if (!oWindowList) return;

@@ -84,12 +84,12 @@ void modTimer::winamp2() {
 void modTimer::pollWinamp() {
     if (readSetting(keys::onOff) != L"1") {
         // Switched off: nothing goes out, not even a command still waiting.
-        frmSendText_.delivery.dropWaiting();
+        frmSendText_.dropWaiting();
         return;
     }
     if (!leftNameSettled_) restoreNameLeftPlaying();
     readAndRestore();
-    frmSendText_.delivery.sendWaiting();
+    frmSendText_.sendWaiting();
 }
 
 // A now-playing name outlives the process that set it (the messenger closed

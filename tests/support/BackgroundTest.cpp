@@ -36,7 +36,7 @@ void BackgroundTest::SetUp() {
 }
 
 void BackgroundTest::userPauses() {
-    form().delivery.userActivity().keyboardFree();
+    form().keyboardFree();
     clock().advance(kUserPauseMilliseconds);
 }
 

@@ -33,7 +33,7 @@ void commandWaiting() {
 }
 
 void leftAlone() {
-    background().form.delivery.dropWaiting();
+    background().form.dropWaiting();
     pumpFor(kUserPauseMilliseconds + 100);
 }
 

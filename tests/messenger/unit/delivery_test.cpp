@@ -34,7 +34,7 @@ class Delivery : public BackgroundTest {
 protected:
     void SetUp() override {
         BackgroundTest::SetUp();
-        ASSERT_TRUE(form().oMessengerAPI) << "connected at start-up";
+        ASSERT_TRUE(form().connected()) << "connected at start-up";
     }
 
     static std::wstring slotMessage() {
@@ -106,8 +106,8 @@ TEST_F(Delivery, ConversationInFrontGetsTheKeystrokeAndDebugIsLeftAlone) {
     ASSERT_EQ(GetForegroundWindow(), user);
 
     deliver();
-    EXPECT_EQ(form().Text2, kPlaying);
-    EXPECT_EQ(form().Text3, L"IMWindowClass");
+    EXPECT_EQ(form().stagedCommand(), kPlaying);
+    EXPECT_EQ(form().foregroundClass(), L"IMWindowClass");
     EXPECT_EQ(slotMessage(), kPlaying);
     EXPECT_EQ(autoSend(), dword(1));
     EXPECT_EQ(messenger().friendlyName(), L"Ann listening: (!WAT)");
@@ -131,7 +131,7 @@ TEST_F(Delivery, TheDesktopInFrontIsNobodysAndTheNameStillChanges) {
     ASSERT_TRUE(pumpUntil(desktopInFront, 5000));
     deliver();
     EXPECT_EQ(messenger().friendlyName(), L"Ann listening: (!WAT)");
-    EXPECT_FALSE(form().delivery.hasWaiting());
+    EXPECT_FALSE(form().commandWaits());
 }
 
 TEST_F(Delivery, ClassNameInOtherLetterCaseIsNotAConversation) {
@@ -142,7 +142,7 @@ TEST_F(Delivery, ClassNameInOtherLetterCaseIsNotAConversation) {
     SetForegroundWindow(front);
 
     form().changeName();
-    EXPECT_EQ(form().Text3, L"imwindowclass");
+    EXPECT_EQ(form().foregroundClass(), L"imwindowclass");
     EXPECT_EQ(sentTo(), Sent({{debug, kPlaying}}));
     EXPECT_FALSE(IsWindowVisible(debug));
 }
@@ -154,7 +154,7 @@ TEST_F(Delivery, FirstDeliveryOpensDebugHiddenLaterOnesSendThroughItAndAClosedOn
     const std::vector<sim::Conversation> debug = debugConversations();
     ASSERT_EQ(debug.size(), 1u);
     EXPECT_FALSE(debug[0].visible);
-    EXPECT_EQ(form().oWindowList->Count(), 1);
+    EXPECT_EQ(form().windowList()->Count(), 1);
     EXPECT_EQ(slotMessage(), kPlaying);
     EXPECT_EQ(autoSend(), dword(1));
     EXPECT_EQ(newSends(), Sends{});
@@ -356,11 +356,11 @@ TEST_F(Delivery, NoKeyUnlessThisDeliveryWroteTheSlot) {
     // the custom name can be, but the slot's owner cannot.
     messenger().setSignedIn(false);
     form().changeNameBack();
-    EXPECT_EQ(form().Text2, kPlaying);
+    EXPECT_EQ(form().stagedCommand(), kPlaying);
     putSetting(keys::CustomName, L"1");
     putSetting(keys::CustomNameNotPl, L"Away");
     form().changeNameBack();
-    EXPECT_EQ(form().Text2, L"/name Away");
+    EXPECT_EQ(form().stagedCommand(), L"/name Away");
     messenger().setSignedIn(true);
     const auto settings = allValues(kSettingsPath);
 
@@ -428,7 +428,7 @@ TEST_F(Delivery, NothingComposedMeansNothingWrittenAndNoKeys) {
     putSlot(L"/name Old", 0);
     messenger().openConversation(L"bob@example.com");
     composeNothing();
-    EXPECT_EQ(form().Text2, L"");
+    EXPECT_EQ(form().stagedCommand(), L"");
     EXPECT_EQ(slotMessage(), L"/name Old");
     EXPECT_EQ(autoSend(), dword(0));
     EXPECT_EQ(messenger().hotKeyCount(), 0);
@@ -437,7 +437,7 @@ TEST_F(Delivery, NothingComposedMeansNothingWrittenAndNoKeys) {
     form().changeName();
     EXPECT_EQ(newSends(), Sends({kPlaying}));
     composeNothing();
-    EXPECT_EQ(form().Text2, kPlaying);
+    EXPECT_EQ(form().stagedCommand(), kPlaying);
     EXPECT_EQ(newSends(), Sends{});
     EXPECT_EQ(messenger().hotKeyCount(), 1);
 }
@@ -578,13 +578,13 @@ protected:
 TEST_F(MessengerLate, ALaterTickConnectsOnceAndTheNamesFollow) {
     const auto settings = allValues(kSettingsPath);
     EXPECT_TRUE(FAILED(startUp()));
-    EXPECT_FALSE(form().oMessengerAPI);
+    EXPECT_FALSE(form().connected());
     frontWindow();
     sim::PlayerSim player(2);
     ASSERT_TRUE(player.open());
     player.play(1);
     EXPECT_EQ(tick(), Sends{});
-    EXPECT_EQ(form().Text2, L"");
+    EXPECT_EQ(form().stagedCommand(), L"");
     EXPECT_EQ(messenger().connectedSinks(), 0u);
 
     // The messenger comes up. The next delivery connects to it and opens its
@@ -592,11 +592,11 @@ TEST_F(MessengerLate, ALaterTickConnectsOnceAndTheNamesFollow) {
     ASSERT_EQ(messenger().registerClass(), S_OK);
     player.play(2);
     EXPECT_EQ(tick(), Sends{});
-    EXPECT_EQ(form().Text2, kPlaying);
+    EXPECT_EQ(form().stagedCommand(), kPlaying);
     EXPECT_EQ(messenger().connectedSinks(), 1u);
     ASSERT_EQ(debugConversations().size(), 1u);
     EXPECT_FALSE(debugConversations()[0].visible);
-    EXPECT_EQ(form().oWindowList->Count(), 1);
+    EXPECT_EQ(form().windowList()->Count(), 1);
 
     player.play(3);
     EXPECT_EQ(tick(), Sends({kPlaying}));

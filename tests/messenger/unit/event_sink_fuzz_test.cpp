@@ -1,11 +1,11 @@
 // The messenger's window events, generated: created and destroyed events and
 // others, with the window passed every way a VARIANT allows and some it does
 // not, and window objects whose handle reads fail, come as text, or collide.
-// The conversation list must stay exactly what the events that made sense
-// say, and hold one reference per entry, no more.
+// The sink must hand on exactly the window events that made sense, and a
+// conversation list kept from them must stay exactly what they say and hold
+// one reference per entry, no more.
 #include "messenger/EventSink.h"
 #include "messenger/IMessenger.h"
-#include "messenger/frmSendText.h"
 #include "platform/ComPtr.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +84,25 @@ private:
     LONG handle_;
 };
 
+// The form's side of the sink: each call it gets, and a list kept from them
+// as the form keeps its own.
+class Handlers final : public tc::MessengerWindowEvents {
+public:
+    void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) override {
+        calls.push_back({tc::kOnIMWindowCreated, pIMWindow});
+        list.AddWindow(pIMWindow);
+    }
+    void oMessengerAPI_OnIMWindowDestroyed(IDispatch* pIMWindow) override {
+        calls.push_back({tc::kOnIMWindowDestroyed, pIMWindow});
+        std::wstring key;
+        if (SUCCEEDED(tc::windowKey(pIMWindow, key))) list.RemoveWindow(key);
+    }
+
+    std::vector<std::pair<DISPID, IDispatch*>> calls;
+    tc::WindowCollection entries;
+    tc::IMessenger list{entries};
+};
+
 class Rng {
 public:
     explicit Rng(uint32_t seed) : g_(seed) {}
@@ -97,11 +116,9 @@ private:
 } // namespace
 
 TEST(EventSinkFuzz, TheListFollowsOnlyTheEventsThatMakeSense) {
-    // The form without a messenger behind it: its list is all this needs.
-    tc::frmSendText& form = *new tc::frmSendText(tc::systemClock()); // outlives the sink
-    form.oWindowList.reset(new tc::IMessenger(form.colIMWindows));
+    Handlers handlers; // outlives the sink
     tc::ComPtr<IDispatch> sink;
-    ASSERT_EQ(tc::createMessengerEventSink(form, sink.put()), S_OK);
+    ASSERT_EQ(tc::createMessengerEventSink(handlers, sink.put()), S_OK);
 
     using A = FakeWindow::Answer;
     std::vector<FakeWindow*> pool = {
@@ -172,9 +189,13 @@ TEST(EventSinkFuzz, TheListFollowsOnlyTheEventsThatMakeSense) {
         if (nullParams || nullRgvarg || count == 0) delivered = false;
         if (id != tc::kOnIMWindowCreated && id != tc::kOnIMWindowDestroyed) delivered = false;
 
+        handlers.calls.clear();
         const HRESULT hr = sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                                         nullParams ? nullptr : &params, nullptr, nullptr, nullptr);
         EXPECT_EQ(hr, S_OK) << "event " << i;
+        std::vector<std::pair<DISPID, IDispatch*>> expected;
+        if (delivered) expected.push_back({id, window});
+        EXPECT_EQ(handlers.calls, expected) << "event " << i;
 
         if (delivered) {
             if (const auto key = window->key()) {
@@ -192,7 +213,7 @@ TEST(EventSinkFuzz, TheListFollowsOnlyTheEventsThatMakeSense) {
             }
         }
 
-        const tc::WindowCollection& list = form.colIMWindows;
+        const tc::WindowCollection& list = handlers.entries;
         ASSERT_EQ(list.size(), model.size()) << "after event " << i;
         for (size_t k = 0; k < model.size(); ++k) {
             EXPECT_EQ(list[k].key, model[k].first) << "after event " << i;
@@ -218,6 +239,6 @@ TEST(EventSinkFuzz, TheListFollowsOnlyTheEventsThatMakeSense) {
         sink->Invoke(tc::kOnIMWindowDestroyed, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                      &params, nullptr, nullptr, nullptr);
     }
-    EXPECT_TRUE(form.colIMWindows.empty());
+    EXPECT_TRUE(handlers.entries.empty());
     for (FakeWindow* w : pool) EXPECT_EQ(w->refs, 1);
 }

@@ -84,9 +84,11 @@ TEST_F(ForegroundRule, AnotherProgramGetsNothingAndTheNewestCommandGoesOutWhenTh
     EXPECT_EQ(slotMessage(), kPlaying) << "nothing written";
     EXPECT_EQ(messenger().instantMessageCalls(), 0);
     EXPECT_EQ(messenger().hotKeyCount(), 1);
+    EXPECT_EQ(form().foregroundClass(), L"TcOtherProgram");
 
     comeBackTo(user);
     EXPECT_EQ(tick(), Sends({kPlain}));
+    EXPECT_EQ(form().foregroundClass(), kConversationClass) << "seen by the tick's look";
     EXPECT_EQ(tick(2), Sends{}) << "once";
     EXPECT_EQ(messenger().friendlyName(), L"Ann");
     EXPECT_EQ(other.keys(), 0);
@@ -106,10 +108,10 @@ TEST_F(ForegroundRule, AnotherMessengersConversationInFrontGetsNoKey) {
     sim::OtherProgram other(kConversationClass);
     ASSERT_TRUE(other.ok());
     form().changeName();
-    EXPECT_EQ(form().Text3, kConversationClass);
+    EXPECT_EQ(form().foregroundClass(), kConversationClass);
     EXPECT_EQ(rule::counts().total(), 0);
     EXPECT_EQ(messenger().hotKeyCount(), 0);
-    EXPECT_TRUE(form().delivery.hasWaiting());
+    EXPECT_TRUE(form().commandWaits());
 }
 
 TEST_F(ForegroundRule, AWaitingCommandIsDroppedForAnotherUserAndWhenSwitchedOff) {
@@ -229,7 +231,7 @@ TEST_F(ForegroundRule, NoWindowInFrontMeansNotNow) {
     ASSERT_TRUE(pumpUntil([] { return GetForegroundWindow() == nullptr; }, 5000));
     rule::resetCounts();
     form().changeName();
-    EXPECT_TRUE(form().delivery.hasWaiting());
+    EXPECT_TRUE(form().commandWaits());
     EXPECT_EQ(rule::counts().frontRequests, 0);
     EXPECT_EQ(messenger().instantMessageCalls(), 0);
     messenger().openConversation(L"bob@example.com");
@@ -259,13 +261,13 @@ TEST_F(ForegroundRule, KeysTakenOnlyInPartAreLetGoAndTheCommandWaits) {
         }
         pump(0);
         EXPECT_FALSE(down(VK_MENU) || down('0')) << "no key of ours left down";
-        EXPECT_TRUE(form().delivery.hasWaiting());
+        EXPECT_TRUE(form().commandWaits());
         // (Wine may report input of its own after keys were let go.)
         userPauses();
         const Sends later = tick(2);
         ASSERT_FALSE(later.empty());
         EXPECT_EQ(later.back(), kPlaying) << "sent at a later tick";
-        EXPECT_FALSE(form().delivery.hasWaiting());
+        EXPECT_FALSE(form().commandWaits());
     }
     EXPECT_EQ(keysOf(user).find(L"[menu]"), std::wstring::npos);
 
@@ -275,7 +277,7 @@ TEST_F(ForegroundRule, KeysTakenOnlyInPartAreLetGoAndTheCommandWaits) {
     g_refuseAlways = true;
     form().changeName();
     tick(kMostRefusedTries + 1);
-    EXPECT_FALSE(form().delivery.hasWaiting());
+    EXPECT_FALSE(form().commandWaits());
 }
 
 } // namespace
