@@ -132,7 +132,7 @@ Var OldUninstaller
 Var HadFolder
 Var HadDll
 Var HadUninstaller
-Var HadTrees     ; one digit per registration tree, in RegistrationTrees order
+Var HadTrees     ; one digit per registration tree, in REGISTRATION_TREES order
 Var QuickTextsKept ; "1" when a quick text could not be given back
 Var Lock         ; the uninstaller's handle on the DLL, which keeps it from loading
 
@@ -145,7 +145,7 @@ Var Lock         ; the uninstaller's handle on the DLL, which keeps it from load
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 
-!define MUI_COMPONENTSPAGE_TEXT_TOP "Your own Tunecaster settings (naming mode, names and tags) are kept, so that a later installation finds them again. Tick the box to remove them too."
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Your own ${PRODUCT} settings (naming mode, names and tags) are kept, so that a later installation finds them again. Tick the box to remove them too."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -203,16 +203,8 @@ Var Lock         ; the uninstaller's handle on the DLL, which keeps it from load
   Abort "${message}"
 !macroend
 
-; The Software\Classes trees that registration writes, under the root of the
-; install mode, each with its place in $HadTrees. Removing these trees undoes
-; registration completely; they hold nothing that is not ours.
-!macro RegistrationTrees action
-  !insertmacro ${action} 0 "Software\Classes\CLSID\${CLSID}"
-  !insertmacro ${action} 1 "Software\Classes\${PROGID}"
-  !insertmacro ${action} 2 "Software\Classes\${PROGID_VERSIONED}"
-  !insertmacro ${action} 3 "Software\Classes\TypeLib\${LIBID}"
-  !insertmacro ${action} 4 "Software\Classes\Interface\${IID}"
-!macroend
+; Actions on the registration trees (REGISTRATION_TREES, in the identity):
+; removing them undoes registration completely.
 !macro DeleteTree index tree
   DeleteRegKey SHCTX "${tree}"
 !macroend
@@ -433,7 +425,7 @@ FunctionEnd
 ; An earlier install's uninstall entry was never touched.
 Function RollBack
   !insertmacro Log "Rolling back."
-  !insertmacro RegistrationTrees DeleteTreeIfNew
+  !insertmacro REGISTRATION_TREES DeleteTreeIfNew
   ${If} $HadDll == 1
     CopyFiles /SILENT "$PLUGINSDIR\previous.dll" "$INSTDIR\${DLL_FILE}"
   ${Else}
@@ -474,7 +466,7 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-Section "Tunecaster" SecMain
+Section "${PRODUCT}" SecMain
   SectionIn RO
   InitPluginsDir
   !insertmacro Log "Installing ${PRODUCT} ${VERSION} to $INSTDIR"
@@ -495,7 +487,7 @@ Section "Tunecaster" SecMain
   !insertmacro KeepAside $HadDll "$INSTDIR\${DLL_FILE}" previous.dll
   !insertmacro KeepAside $HadUninstaller "$INSTDIR\${UNINSTALLER}" previous-uninstaller.exe
   StrCpy $HadTrees ""
-  !insertmacro RegistrationTrees NoteTree
+  !insertmacro REGISTRATION_TREES NoteTree
   SetOutPath "$INSTDIR"
 
   ; Unpacked first and then copied, so that a failure to write is ours to
@@ -620,7 +612,7 @@ Function un.AwaitDllLocked
   ${Loop}
 FunctionEnd
 
-Section "un.Tunecaster" SecUnMain
+Section "un.${PRODUCT}" SecUnMain
   SectionIn RO
   ; Messenger may have been started while the pages were shown: before
   ; anything changes, once more, and this time it stays out until the end.
@@ -653,7 +645,7 @@ Section "un.Tunecaster" SecUnMain
   ReadRegStr $0 SHCTX "Software\Classes\CLSID\${CLSID}\InprocServer32" ""
   ${If} $0 == "$INSTDIR\${DLL_FILE}"
     !insertmacro Log "Unregistering the plug-in..."
-    !insertmacro RegistrationTrees DeleteTree
+    !insertmacro REGISTRATION_TREES DeleteTree
   ${ElseIf} $0 != ""
     !insertmacro Log "The registration names $0, not this install: it stays."
   ${EndIf}
@@ -836,5 +828,5 @@ FunctionEnd
 
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SecUnMain} "Unregisters the plug-in and removes its files."
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecUnSettings} "Also removes your Tunecaster settings from the registry (HKEY_CURRENT_USER\${SETTINGS_KEY})."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecUnSettings} "Also removes your ${PRODUCT} settings from the registry (HKEY_CURRENT_USER\${SETTINGS_KEY})."
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_END
