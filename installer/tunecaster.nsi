@@ -119,7 +119,7 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
-Var RegsvrArgs   ; the per-user switches for regsvr32, empty machine-wide
+Var RegsvrArgs   ; the setup's switches for regsvr32: per user, or none machine-wide
 Var AllUsers     ; "1" for an all-users install
 Var Log          ; the plain log in %TEMP%
 ; The install of this scope that the uninstall entry names, if any: its
@@ -226,52 +226,64 @@ Var Lock         ; the uninstaller's handle on the DLL, which keeps it from load
 
 ; --- Messenger running -------------------------------------------------------
 
-; Sets $0 to "1" while some process has the DLL at $R9 loaded. Windows
-; does not let a file that is mapped as a program image be opened for
-; writing (nor deleted), and Wine behaves the same; renaming would succeed
-; on Windows and tell nothing.
-!macro DllInUseFunction un
-Function ${un}DllInUse
-  StrCpy $0 0
+; $0 becomes "1" when no process has the DLL at $R9 loaded (or there is
+; none). Windows does not let a file that is mapped as a program image be
+; opened for writing (nor deleted), and Wine behaves the same; renaming
+; would succeed on Windows and tell nothing.
+!macro DllFreeFunction un
+Function ${un}DllFree
+  StrCpy $0 1
   ${If} ${FileExists} $R9
     ClearErrors
     FileOpen $1 $R9 a
     ${If} ${Errors}
-      StrCpy $0 1
+      StrCpy $0 0
     ${Else}
       FileClose $1
     ${EndIf}
   ${EndIf}
 FunctionEnd
 !macroend
-!insertmacro DllInUseFunction ""
-!insertmacro DllInUseFunction "un."
+!insertmacro DllFreeFunction ""
+!insertmacro DllFreeFunction "un."
 
 !define IN_USE_QUESTION "Messenger is running and has ${PRODUCT} loaded, so ${PRODUCT} cannot be changed now.$\r$\n$\r$\nClose Messenger (exit it, also from the notification area), then choose Retry."
 
-; Waits for the user to close Messenger while the DLL at $R9 or at $R8 (may
-; be empty) is loaded: $0 is "1" when both are free, "0" when the user
-; cancelled (always, when silent).
-Function AwaitDllsFree
+; Asks the user to close Messenger, with Retry and Cancel, for as long as
+; the function CHECK finds the DLL loaded (it sets $0 to "1" once it is
+; free): $0 is "1" then, or "0" when the user cancelled (always, when
+; silent). The setup and the uninstaller ask the same everywhere.
+!macro AwaitDllFree check
   ${Do}
-    Call DllInUse
-    ${If} $0 == 0
-    ${AndIf} $R8 != ""
-      Push $R9
-      StrCpy $R9 $R8
-      Call DllInUse
-      Pop $R9
-    ${EndIf}
-    ${If} $0 == 0
-      StrCpy $0 1
-      Return
+    Call ${check}
+    ${If} $0 == 1
+      ${ExitDo}
     ${EndIf}
     !insertmacro Log "The installed DLL is in use: Messenger is running."
     ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${IN_USE_QUESTION}" /SD IDCANCEL IDRETRY`
       StrCpy $0 0
-      Return
+      ${ExitDo}
     ${EndIf}
   ${Loop}
+!macroend
+
+; $0 becomes "1" when neither the DLL at $R9 nor the one at $R8 (may be
+; empty) is loaded.
+Function DllsFree
+  Call DllFree
+  ${If} $0 == 1
+  ${AndIf} $R8 != ""
+    Push $R9
+    StrCpy $R9 $R8
+    Call DllFree
+    Pop $R9
+  ${EndIf}
+FunctionEnd
+
+; Waits for the user to close Messenger while the DLL at $R9 or at $R8 is
+; loaded: $0 is "1" when both are free, "0" when the user cancelled.
+Function AwaitDllsFree
+  !insertmacro AwaitDllFree DllsFree
 FunctionEnd
 
 ; --- Setup -------------------------------------------------------------------
@@ -599,17 +611,7 @@ FunctionEnd
 ; Waits for the user to close Messenger and takes the lock: $0 is "1" when
 ; it has it, "0" when the user cancelled (always, when silent).
 Function un.AwaitDllLocked
-  ${Do}
-    Call un.LockDll
-    ${If} $0 == 1
-      Return
-    ${EndIf}
-    !insertmacro Log "The installed DLL is in use: Messenger is running."
-    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${IN_USE_QUESTION}" /SD IDCANCEL IDRETRY`
-      StrCpy $0 0
-      Return
-    ${EndIf}
-  ${Loop}
+  !insertmacro AwaitDllFree un.LockDll
 FunctionEnd
 
 Section "un.${PRODUCT}" SecUnMain
@@ -773,7 +775,6 @@ Function un.onInit
   !insertmacro OpenLog uninstall
   ; The install mode is not passed on the command line: an all-users install
   ; is the one whose folder the machine-wide uninstall entry names.
-  StrCpy $RegsvrArgs "/n /i:user"
   StrCpy $QuickTextsKept 0
   StrCpy $Lock 0
   SetShellVarContext current
@@ -791,7 +792,6 @@ Function un.onInit
       ${EndIf}
       Call un.RunElevated
     ${EndIf}
-    StrCpy $RegsvrArgs ""
     SetShellVarContext all
   ${EndIf}
   InitPluginsDir
@@ -799,15 +799,9 @@ Function un.onInit
 
   ; Said before the pages rather than after them, where it is checked again.
   StrCpy $R9 "$INSTDIR\${DLL_FILE}"
-  Call un.DllInUse
-  ${If} $0 == 1
-    ${Do}
-      !insertmacro Log "The installed DLL is in use: Messenger is running."
-      ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${IN_USE_QUESTION}" /SD IDCANCEL IDRETRY`
-        !insertmacro LeaveWith ${ERROR_SHARING_VIOLATION} "Nothing was removed: Messenger has ${PRODUCT} loaded."
-      ${EndIf}
-      Call un.DllInUse
-    ${LoopWhile} $0 == 1
+  !insertmacro AwaitDllFree un.DllFree
+  ${If} $0 != 1
+    !insertmacro LeaveWith ${ERROR_SHARING_VIOLATION} "Nothing was removed: Messenger has ${PRODUCT} loaded."
   ${EndIf}
 
   ${GetParameters} $R0
