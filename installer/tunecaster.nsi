@@ -4,7 +4,7 @@
 ; rights: the DLL goes to %LOCALAPPDATA%\Tunecaster and is registered under
 ; HKCU\Software\Classes (regsvr32 /n /i:user, i.e. DllInstall(TRUE, "user")).
 ; Run elevated with /ALLUSERS it installs to Program Files and registers the
-; plug-in machine-wide instead; then only a folder inside the program folder
+; plug-in machine-wide instead; then only a folder inside a program folder
 ; is accepted, since every user's Messenger loads the DLL from there.
 ;
 ; Built by scripts/release.sh, which passes:
@@ -28,7 +28,7 @@
 ; Setup switches:
 ;   /S                silent
 ;   /ALLUSERS         install for all users (needs an elevated run)
-;   /ALLOWDOWNGRADE   a silent setup replaces a newer installed version
+;   /ALLOWDOWNGRADE   replace a newer installed version without asking
 ;   /D=<folder>       install folder (last on the command line, no quotes)
 ; Uninstaller switches:
 ;   /S                silent
@@ -42,10 +42,10 @@
 ;
 ; Setup exit codes besides 0: 2 the DLL could not be written, 3 it could not
 ; be registered, 32 the installed DLL is in use (Messenger runs; nothing
-; changed), 161 an all-users folder outside the program folder, 740 not
-; elevated for an all-users install, 1150 Windows older than Windows 7,
-; 1638 a newer version is installed (silent without /ALLOWDOWNGRADE, or the
-; user declined). Uninstaller: 32 the DLL is in use (nothing changed), 1013
+; changed), 161 an all-users folder given with /D= outside the program
+; folders, 740 not elevated for an all-users install, 1150 Windows older
+; than Windows 7, 1638 a newer version is installed (silent without
+; /ALLOWDOWNGRADE, or the user declined). Uninstaller: 32 the DLL is in use (nothing changed), 1013
 ; a quick text could not be given back (the rest is uninstalled), 740 an
 ; all-users uninstall that could not get elevated, 1223 the user declined
 ; the elevation.
@@ -427,7 +427,13 @@ Function CheckMachineFolder
       ${EndIf}
     ${EndIf}
   ${Next}
-  StrCpy $0 "For all users, ${PRODUCT} must be installed in a folder inside the program folder ($PROGRAMFILES), where only administrators can change it: every user's Messenger loads it from there.$\r$\n$\r$\n$INSTDIR is outside the program folder. Choose a folder inside it, or install without /ALLUSERS for yourself only."
+  ; Both folders that the test accepts, by the names Windows shows.
+  ${If} $PROGRAMFILES32 == $PROGRAMFILES64
+    StrCpy $1 "the program folder ($PROGRAMFILES32)"
+  ${Else}
+    StrCpy $1 "the 32-bit or the 64-bit program folder ($PROGRAMFILES32 or $PROGRAMFILES64)"
+  ${EndIf}
+  StrCpy $0 "For all users, ${PRODUCT} must be installed in a folder inside $1, where only administrators can change it: every user's Messenger loads it from there.$\r$\n$\r$\n$INSTDIR is outside. Choose a folder inside, or install without /ALLUSERS for yourself only."
 FunctionEnd
 
 ; Undoes a half-done install, so that a failed one leaves the install folder

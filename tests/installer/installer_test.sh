@@ -537,7 +537,8 @@ all-users)
     driver set-text Install "C:\\users\\Public\\$TC_PRODUCT_NAME" >/dev/null || fail "no folder page"
     driver press Install >/dev/null || fail "no Install button"
     refusal=$(driver press OK) || fail "the folder outside was not refused"
-    grep -q "program folder" <<<"$refusal" || fail "the refusal does not say why: $refusal"
+    grep -q "program folder" <<<"$refusal" && grep -qF "($programfiles)" <<<"$refusal" ||
+        fail "the refusal does not say why, naming the program folder: $refusal"
     driver press Cancel >/dev/null && driver press Yes >/dev/null || fail "the setup could not be closed"
     wait "$setup_pid"
     snapshot after
