@@ -9,6 +9,11 @@
 # TC_SIGN_PASSWORD   its password
 # TC_SIGN_TIMESTAMP_URL  optional: an RFC 3161 time-stamp server, so that
 #                    the signature stays valid after the certificate expires
+# TC_SIGN_NAME       optional: the program's name in the signature, which
+#                    Windows shows in its prompt for administrator rights
+#                    (scripts/release.sh sets it to the product's name)
+# TC_SIGN_URL        optional: a web address for more information, in the
+#                    signature
 #
 # The signing time is SOURCE_DATE_EPOCH when set: without a time-stamp
 # server, one commit and one certificate give the same signed bytes.

@@ -6,8 +6,11 @@
 # what the installer added is gone: the registry and the user folders are
 # compared whole with how they were before. The uninstaller's give-back of
 # the user's own quick text 09, the refusals of the setup and the
-# uninstaller while Messenger has the plug-in loaded, and the all-users
-# folder rule are checked with them; the windows are driven by
+# uninstaller while Messenger has the plug-in loaded, the all-users folder
+# rule, and what a run with administrator rights leaves in %TEMP% are
+# checked with them. Wine gives every program administrator rights:
+# TC_TEST_AS_STANDARD_USER=1 makes the setup and the uninstaller take the
+# road of a user without them. The windows are driven by
 # tc_installer_driver.exe, built beside the tests.
 #
 #   installer_test.sh SOURCE_DIR BUILD_DIR SCENARIO
@@ -333,6 +336,7 @@ forget_earlier_runs() {
     wine_run regsvr32 /u /s "$dll" >/dev/null 2>&1 || true
     wine_run reg delete "$settings_key" /f >/dev/null 2>&1 || true
     wine_run reg delete 'HKCU\Software\Venmoor' /f >/dev/null 2>&1 || true
+    rm -f "$temp/$TC_PRODUCT_NAME "*.log
     # Windows always has these; a fresh Wine prefix gets them only with the
     # first per-user registration, whose removal rightly leaves them.
     for key in CLSID Interface TypeLib; do
@@ -347,12 +351,49 @@ user_dir="$localappdata\\$TC_PRODUCT_NAME"
 machine_dir="$programfiles\\$TC_PRODUCT_NAME"
 [ -n "$localappdata" ] && [ -n "$programfiles" ] && [ -n "$temp" ] || die "Wine did not tell the user folders"
 
+# The plain log of the last setup or uninstall. Every program has
+# administrator rights under Wine, and a run with them writes a new log each
+# time, whose name nobody could have prepared; never the fixed name of a run
+# without them.
+log_of() {  # setup|uninstall
+    ls -t "$temp/$TC_PRODUCT_NAME $1 "*.log 2>/dev/null | head -1
+}
+
 # The plain log of the last setup or uninstall ends with its exit code.
 expect_log() {  # setup|uninstall CODE
-    local log="$temp/$TC_PRODUCT_NAME $1.log"
+    local log
+    log=$(log_of "$1")
     [ -f "$log" ] || { fail "no $1 log in %TEMP%"; return; }
     [ "$(tail -1 "$log" | tr -d '\r')" = "exit code $2" ] ||
         fail "the $1 log does not end with its exit code $2: $(tail -3 "$log" | tr '\r\n' '  ')"
+    if [ -e "$temp/$TC_PRODUCT_NAME $1.log" ]; then
+        fail "a run with administrator rights wrote its $1 log under a fixed name"
+    fi
+}
+
+temp_listing() { (cd "$temp" && LC_ALL=C ls); }
+
+# Nothing of ours stays in %TEMP% after an uninstall but its log: what a run
+# with administrator rights cannot remove at once (Windows does not let a
+# running program's file go) is to go at the next restart. Awaited: the copy
+# that removes the uninstaller schedules its own removal last.
+expect_temp_clean() {  # LISTING-BEFORE
+    local left pending entry unsettled
+    for _ in $(seq 60); do
+        left=$(temp_listing | LC_ALL=C comm -13 "$1" - | grep -v "^$TC_PRODUCT_NAME .*\.log\$" || true)
+        pending=$(wine_run reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+                  /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' || true)
+        unsettled=
+        while IFS= read -r entry; do
+            # Gone meanwhile: Wine acts on the restart list when its server starts.
+            if [ -n "$entry" ] && [ -e "$temp/$entry" ] && ! grep -qF "Temp\\$entry" <<<"$pending"; then
+                unsettled+="$entry; "
+            fi
+        done <<<"$left"
+        [ -z "$unsettled" ] && return 0
+        sleep 0.5
+    done
+    fail "left in %TEMP% after the uninstall (hang guard: 30 s): $unsettled"
 }
 
 # Runs the setup silently with SWITCHES, expecting exit code CODE.
@@ -397,9 +438,11 @@ per-user)
     seed_saved_slots
     export_reg "$settings_key" "$work/settings-before"
     export_reg 'HKCU\Software\Venmoor' "$work/host-before"
+    temp_listing >"$work/temp-before"
     quiet_uninstall HKCU
     await_gone "$dir/$uninstaller"
     expect_log uninstall 0
+    expect_temp_clean "$work/temp-before"
     [ "$(ls "$dir")" = "my notes.txt" ] || fail "the uninstaller removed the user's file or left its own: $(ls "$dir")"
     rm -f "$dir/my notes.txt"
     rmdir "$dir"
@@ -502,6 +545,12 @@ per-user)
 
 all-users)
     snapshot before
+    step "without administrator rights, /ALLUSERS is refused with 740"
+    export TC_TEST_AS_STANDARD_USER=1
+    setup_exits 740 /S /ALLUSERS
+    unset TC_TEST_AS_STANDARD_USER
+    expect_log setup 740
+
     step "installing silently for all users"
     wine_run "$setup" /S /ALLUSERS || fail "the installer exited with $?"
     expect_installed_files "$machine_dir"
@@ -521,6 +570,42 @@ all-users)
     snapshot after
     expect_same before after "after the uninstall"
 
+    step "uninstalled without administrator rights: the install folder's uninstaller gets them, and the first run gives the quick texts back"
+    wine_run "$setup" /S /ALLUSERS || fail "the installer exited with $?"
+    seed_saved_slots
+    temp_listing >"$work/temp-before"
+    export TC_TEST_AS_STANDARD_USER=1
+    # Refused by the part with rights while Messenger has the plug-in
+    # loaded, the first run changes nothing of the user's either.
+    hold_plugin "$machine_dir\\$dll_file"
+    export_reg "$settings_key" "$work/settings-held"
+    quiet_uninstall HKLM 32
+    export_reg "$settings_key" "$work/settings-held-after"
+    cmp -s "$work/settings-held" "$work/settings-held-after" ||
+        fail "the refused uninstall without administrator rights changed the settings"
+    release_plugin
+    quiet_uninstall HKLM
+    unset TC_TEST_AS_STANDARD_USER
+    await_gone "$(unixpath "$machine_dir")"
+    expect_slots_given_back
+    expect_user_state_kept
+    expect_log uninstall 0
+    tr -d '\r' <"$(log_of uninstall)" >"$work/asked.log"
+    started=$(sed -n 's/^Asking for administrator rights for "\([^"]*\)".*/\1/p' "$work/asked.log")
+    [ "$started" = "$machine_dir\\$uninstaller" ] ||
+        fail "the run with administrator rights was started from '$started', not from the install folder"
+    # That run's lines lie between its own start and its end; the give-back
+    # comes once, after them.
+    elevated=$(grep -n '^command line: .*/ELEVATED=' "$work/asked.log" | cut -d: -f1)
+    ended=$(grep -n '^The part with administrator rights ended with exit code 0' "$work/asked.log" | cut -d: -f1)
+    given=$(grep -n '^Giving back your own quick text 09' "$work/asked.log" | cut -d: -f1)
+    [ -n "$elevated" ] && [ -n "$ended" ] && [ "$(wc -w <<<"$given")" = 1 ] &&
+        [ "$elevated" -lt "$ended" ] && [ "$ended" -lt "$given" ] ||
+        fail "the quick texts were not given back by the first run alone, after the part with rights: $(tr '\n' '|' <"$work/asked.log")"
+    expect_temp_clean "$work/temp-before"
+    snapshot after
+    expect_same before after "after the uninstall without administrator rights"
+
     step "a folder outside the program folder is refused with 161, however it is written"
     for outside in "C:\\users\\Public\\$TC_PRODUCT_NAME" "$programfiles\\..\\users\\Public\\$TC_PRODUCT_NAME" \
                    "${programfiles}X\\$TC_PRODUCT_NAME" "$programfiles"; do
@@ -537,7 +622,8 @@ all-users)
     driver set-text Install "C:\\users\\Public\\$TC_PRODUCT_NAME" >/dev/null || fail "no folder page"
     driver press Install >/dev/null || fail "no Install button"
     refusal=$(driver press OK) || fail "the folder outside was not refused"
-    grep -q "program folder" <<<"$refusal" || fail "the refusal does not say why: $refusal"
+    grep -q "program folder" <<<"$refusal" && grep -qF "($programfiles)" <<<"$refusal" ||
+        fail "the refusal does not say why, naming the program folder: $refusal"
     driver press Cancel >/dev/null && driver press Yes >/dev/null || fail "the setup could not be closed"
     wait "$setup_pid"
     snapshot after
@@ -652,7 +738,7 @@ failures)
     wine_run reg add "$appdefaults" /v Version /d vista /f >/dev/null
     setup_exits 1150 /S
     expect_log setup 1150
-    grep -q "Windows 7" "$temp/$TC_PRODUCT_NAME setup.log" || fail "the refusal does not name Windows 7"
+    grep -q "Windows 7" "$(log_of setup)" || fail "the refusal does not name Windows 7"
     wine_run reg delete "$appdefaults" /f >/dev/null
     snapshot after
     expect_same before after "after the setup refused on Vista"
