@@ -40,7 +40,10 @@ mkdir -p "$work"
 
 settings_key="HKCU\\$TC_SETTINGS_KEY"
 saved_key="$settings_key\\SavedQuickText09"
-host_slot_key='HKCU\Software\Venmoor\Kestrix2\someone@example.com\Preferences\QuickTexts\QuickText01'
+# The add-on's root under HKEY_CURRENT_USER, and a user's quick-text slot.
+addon_root='Software\Venmoor\Kestrix2'
+slot_of() { echo "$addon_root\\$1\\Preferences\\QuickTexts\\QuickText$2"; }
+host_slot_key="HKCU\\$(slot_of someone@example.com 01)"
 uninst_subkey="Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$TC_PRODUCT_NAME"
 uninstaller="Uninstall $TC_PRODUCT_NAME.exe"
 progid=$TC_PROGID
@@ -126,7 +129,8 @@ export_reg() {
 without_slots09() { awk '/^\[/ { drop = ($0 ~ /\\QuickText09\]$/) } !drop' "$1"; }
 
 without_profile() {  # NAME: the add-on's keys of that sign-in name left out
-    awk -v p="\\\\Kestrix2\\\\$1" '/^\[/ { drop = index($0, p "]") > 0 || index($0, p "\\") > 0 } !drop'
+    local leaf=${addon_root##*\\}
+    awk -v p="\\\\$leaf\\\\$1" '/^\[/ { drop = index($0, p "]") > 0 || index($0, p "\\") > 0 } !drop'
 }
 
 snapshot() {  # NAME: the registry hives and the user and program folders
@@ -250,7 +254,7 @@ expect_user_state_kept() {
 }
 
 # --- The user's own quick text 09 --------------------------------------
-slot09() { echo "HKCU\\Software\\Venmoor\\Kestrix2\\$1\\Preferences\\QuickTexts\\QuickText09"; }
+slot09() { echo "HKCU\\$(slot_of "$1" 09)"; }
 saved_users=(alice@example.com bob@example.com)
 
 # Two users' own slot 09 as the plug-in found them, the copies it kept of
@@ -456,7 +460,7 @@ per-user)
     cmp -s <(without_slots09 "$work/host-before" | without_profile ann@example.com) \
            <(without_slots09 "$work/host-after") ||
         fail "the uninstaller changed the host's keys"
-    key_exists 'HKCU\Software\Venmoor\Kestrix2\ann@example.com' &&
+    key_exists "HKCU\\$addon_root\\ann@example.com" &&
         fail "the slot the plug-in made left keys behind"
     snapshot after
     expect_same before after "after the uninstall"
@@ -698,7 +702,7 @@ failures)
     wine_run "$setup" /S || fail "the installer exited with $?"
     # The slot holds the plug-in's last write but admits no values.
     wine_run reg add "$(slot09 carol@example.com)" /v Message /d "/name Carol" /f >/dev/null
-    driver deny-write 'Software\Venmoor\Kestrix2\carol@example.com\Preferences\QuickTexts\QuickText09' >/dev/null ||
+    driver deny-write "$(slot_of carol@example.com 09)" >/dev/null ||
         die "could not protect carol's slot"
     wine_run reg add "$saved_key\\carol@example.com" /v Message /d "carol's own text" /f >/dev/null
     wine_run reg add "$saved_key\\carol@example.com" /v Saved /t REG_DWORD /d 1 /f >/dev/null
