@@ -21,13 +21,6 @@
 namespace tc::bench {
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE h) const {
-        if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
-
 std::wstring thisProgram() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -358,7 +351,7 @@ std::string hostTickReport(const HostTickOptions& o) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "  cannot make a pipe\n";
-    Handle reader(readEnd), writer(writeEnd);
+    KernelHandle reader(readEnd), writer(writeEnd);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
     const std::wstring exe = thisProgram();
@@ -377,7 +370,7 @@ std::string hostTickReport(const HostTickOptions& o) {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
         return "  cannot start the measuring process\n";
-    Handle process(pi.hProcess), thread(pi.hThread);
+    KernelHandle process(pi.hProcess), thread(pi.hThread);
     writer.reset();
     std::string out;
     char chunk[4096];
