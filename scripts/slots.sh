@@ -59,20 +59,26 @@ tc_cleanup() {
 # Starts a private Xvfb, which tc_cleanup ends, and sets TC_XVFB_DISPLAY to
 # its display. Not to be called in a subshell: the server would outlive the
 # script. Without a display Wine's windows never come to the front and
-# synthesised keys go nowhere.
+# synthesised keys go nowhere. The server picks a free display itself and
+# writes its number once it accepts connections (-displayfd): two commands
+# started together never race for one number.
 tc_start_xvfb() {
-    local n=90
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    local ready n=""
+    ready=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$ready" >/dev/null 2>&1 &
     TC_STARTED_XVFB+=("$!")
-    for _ in $(seq 50); do
-        if [ -e "/tmp/.X11-unix/X$n" ]; then
+    for _ in $(seq 100); do
+        # A whole line: the number and its newline.
+        if read -r n <"$ready" && [[ "$n" =~ ^[0-9]+$ ]]; then
+            rm -f "$ready"
             TC_XVFB_DISPLAY=":$n"
             return
         fi
+        kill -0 "${TC_STARTED_XVFB[-1]}" 2>/dev/null || break
         sleep 0.1
     done
-    echo "Xvfb did not start on :$n" >&2
+    rm -f "$ready"
+    echo "Xvfb did not start" >&2
     return 1
 }
 

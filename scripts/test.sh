@@ -31,4 +31,4 @@ for arg in "$@"; do
     case "$arg" in -L* | --label*) labels=() ;; esac
 done
 cd "$TC_BUILD_DIR"
-ctest --output-on-failure -j "$TC_TEST_SLOTS" --resource-spec-file "$slots_file" "${labels[@]}" "$@"
+ctest --output-on-failure --no-tests=error -j "$TC_TEST_SLOTS" --resource-spec-file "$slots_file" "${labels[@]}" "$@"
