@@ -39,8 +39,19 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                      EXCEPINFO*, UINT*) override {
         return comBoundary([&] {
-            if (id != kOnIMWindowCreated && id != kOnIMWindowDestroyed) return S_OK;
+            if (id != kOnIMWindowCreated && id != kOnIMWindowDestroyed && id != kOnSignin)
+                return S_OK;
             if (!params || params->cArgs < 1 || !params->rgvarg) return S_OK;
+            if (id == kOnSignin) {
+                // Its one argument is the sign-in's result: a failed one
+                // changes nothing.
+                Variant result;
+                if (SUCCEEDED(VariantChangeType(result.get(), &params->rgvarg[params->cArgs - 1],
+                                                0, VT_I4)) &&
+                    SUCCEEDED(result.get()->lVal))
+                    handlers_.oMessengerAPI_OnSignin();
+                return S_OK;
+            }
             // The window is the only argument; it may come by reference.
             Variant window;
             VARIANT* arg = &params->rgvarg[params->cArgs - 1];

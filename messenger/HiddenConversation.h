@@ -17,6 +17,7 @@ namespace tc {
 class MessengerSide {
 public:
     virtual HRESULT signinName(std::wstring& out) = 0;
+    virtual HRESULT friendlyName(std::wstring& out) = 0;
     // The open conversations in the order they opened. Connects to the
     // messenger's window events first when that could not be done before.
     virtual std::vector<ComPtr<IDispatch>> conversations() = 0;

@@ -21,6 +21,49 @@ std::optional<std::wstring> currentBase(const Sources& in, std::wstring& tag) {
     return baseName(friendly, tag);
 }
 
+std::wstring nowPlayingName(const std::wstring& name, const std::wstring& tag) {
+    return name + L" " + tag + kNowPlayingMarker;
+}
+
+// The user's own name under `friendly`: the one kept with the name we showed
+// last, when it is that name, else the name up to the current tag.
+std::wstring ownName(const Sources& in, const std::wstring& friendly,
+                     const std::optional<shownName::Shown>& last) {
+    if (last && friendly == last->name && !last->own.empty()) return last->own;
+    return baseName(friendly, in.setting(keys::CurrentTag)).value_or(friendly);
+}
+
+bool showsOurNowPlaying(const Sources& in, const std::wstring& friendly,
+                        const std::optional<shownName::Shown>& last) {
+    return (last && friendly == last->name) || isNowPlayingName(in, friendly);
+}
+
+Decision send(const std::wstring& name) {
+    Decision d;
+    d.kind = Decision::Kind::Send;
+    d.command = kNameCommand + name;
+    return d;
+}
+
+Decision nowPlaying(const Sources& in, const std::optional<std::wstring>& friendly,
+                    const std::optional<shownName::Shown>& last) {
+    const bool known = friendly && !friendly->empty();
+    std::wstring own, name;
+    if (flagOn(in, keys::CustomName)) {
+        // The custom form needs no friendly name; the user's own name under
+        // it is kept when it can be had, for a later return to the other mode.
+        own = known ? ownName(in, *friendly, last) : (last ? last->own : std::wstring());
+        name = nowPlayingName(in.setting(keys::CustomNamePl), in.setting(keys::CustomTagPl));
+    } else {
+        if (!known) return {Decision::Kind::Wait, {}, {}};
+        own = ownName(in, *friendly, last);
+        name = nowPlayingName(own, in.setting(keys::CurrentTag));
+    }
+    Decision d = send(name);
+    d.shown = shownName::Shown{name, own};
+    return d;
+}
+
 } // namespace
 
 std::optional<std::wstring> baseName(const std::wstring& friendlyName, const std::wstring& tag) {
@@ -36,10 +79,14 @@ std::optional<std::wstring> baseName(const std::wstring& friendlyName, const std
 }
 
 std::wstring nowPlayingCommand(const std::wstring& name, const std::wstring& tag) {
-    return kNameCommand + name + L" " + tag + kNowPlayingMarker;
+    return kNameCommand + nowPlayingName(name, tag);
 }
 
 std::wstring plainCommand(const std::wstring& name) { return kNameCommand + name; }
+
+bool anyModeOn(const Sources& in) {
+    return flagOn(in, keys::CurrentName) || flagOn(in, keys::CustomName);
+}
 
 bool composeNowPlaying(const Sources& in, std::wstring& staged) {
     bool composed = false;
@@ -87,6 +134,25 @@ bool isNowPlayingName(const Sources& in, const std::wstring& friendlyName) {
     };
     std::wstring command;
     return composeNowPlaying(present, command) && command == kNameCommand + friendlyName;
+}
+
+Decision decide(Wanted wanted, const Sources& in, const std::optional<std::wstring>& friendly,
+                const std::optional<shownName::Shown>& last) {
+    if (wanted == Wanted::NowPlaying) return nowPlaying(in, friendly, last);
+    if (!friendly || friendly->empty()) return {Decision::Kind::Wait, {}, {}};
+    const bool ours = showsOurNowPlaying(in, *friendly, last);
+    std::wstring name;
+    if (flagOn(in, keys::CustomName)) {
+        if (!ours) return {};
+        name = in.setting(keys::CustomNameNotPl);
+    } else if (flagOn(in, keys::CurrentName)) {
+        if (wanted == Wanted::PlainIfLeftByUs && !ours) return {};
+        name = ownName(in, *friendly, last);
+    } else {
+        return {Decision::Kind::Wait, {}, {}};
+    }
+    if (blankName(name) || name == *friendly) return {};
+    return send(name);
 }
 
 } // namespace tc::composer

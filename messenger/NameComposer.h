@@ -1,6 +1,8 @@
 #pragma once
 // The "/name" command that sets the display name, composed from the naming
 // settings and, in current-name mode, the user's present friendly name.
+#include "settings/ShownName.h"
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,6 +33,10 @@ struct Sources {
     std::function<bool(std::wstring& name)> friendlyName;
 };
 
+// Whether either naming mode is on: before the options were first saved,
+// there is nothing to compose.
+bool anyModeOn(const Sources& in);
+
 // Stage the command into `staged`: the current-name form first when its flag
 // is on, then the custom form, which wins when both are on. A form whose
 // inputs cannot be had, or a plain form whose name would be blank, leaves
@@ -42,5 +48,38 @@ bool composePlain(const Sources& in, std::wstring& staged);
 // Whether `friendlyName` is exactly the name composeNowPlaying would set now
 // if it were the present friendly name: "/name " + it is that command.
 bool isNowPlayingName(const Sources& in, const std::wstring& friendlyName);
+
+// What the display name should show.
+enum class Wanted {
+    NowPlaying,
+    // The player stopped, paused or went: the plain name, if the name shows
+    // the song.
+    Plain,
+    // A now-playing name may have been left with no player playing: the
+    // plain name only if the name is exactly one of ours.
+    PlainIfLeftByUs,
+};
+
+// What to send for what is wanted, decided when it goes out, from the
+// friendly name as it stands then and what was last shown for this user.
+struct Decision {
+    enum class Kind {
+        Send,    // `command`, and for a now-playing name `shown` to keep first
+        Nothing, // the name already says it, or is the user's own to keep
+        Wait,    // the friendly name, needed for this, cannot be read yet
+    } kind = Kind::Nothing;
+    std::wstring command;
+    std::optional<shownName::Shown> shown;
+};
+
+// `friendly` is nothing when it cannot be read. Every song is sent, even
+// when the name reads the same: the add-on may show the song for the
+// marker. A plain name goes out only when it changes the name: in
+// current-name mode it is the user's own name under a name of ours, or
+// under one cut at the tag as ever; in custom-name mode only a now-playing
+// name of ours gives way to it, since any other is one the user set. A
+// name of ours is the one kept in `last` or one composed exactly so now.
+Decision decide(Wanted wanted, const Sources& in, const std::optional<std::wstring>& friendly,
+                const std::optional<shownName::Shown>& last);
 
 } // namespace tc::composer

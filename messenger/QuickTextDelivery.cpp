@@ -3,84 +3,115 @@
 #include "platform/Boundary.h"
 #include "platform/Win32.h"
 #include "settings/QuickTextSlot.h"
+#include "settings/SettingsStore.h"
 
 #include <algorithm>
 
 namespace tc {
 
-Look QuickTextDelivery::send(const std::wstring& command) {
+Look QuickTextDelivery::want(composer::Wanted wanted) {
     waiting_.reset();
-    Look look;
-    // Nothing composed yet in this process: there is no command to send, and
-    // pressing the hot key would send whatever the slot held before.
-    if (command.empty()) return look;
-    Command c;
-    c.text = command;
-    bool signedIn = false;
-    step([&] { signedIn = SUCCEEDED(messenger_.signinName(c.owner)); });
-    if (!signedIn) return look;
-    Outcome outcome = Outcome::Done;
-    step([&] { outcome = attempt(c, look); });
-    settle(std::move(c), outcome);
-    return look;
+    Wish wish;
+    wish.wanted = wanted;
+    std::wstring signin;
+    step([&] {
+        if (SUCCEEDED(messenger_.signinName(signin))) lastSignin_ = signin;
+    });
+    wish.owner = lastSignin_;
+    return tryNow(std::move(wish));
 }
 
 // Nothing waiting is every idle tick: that answer allocates nothing.
 Look QuickTextDelivery::sendWaiting() {
     // A key of ours left down would change every key the user presses.
     win::releaseOwnKeysLeftDown();
-    Look look;
-    if (!waiting_) return look;
+    if (!waiting_) return {};
     if (waiting_->newThisTick) {
         waiting_->newThisTick = false;
-        return look;
+        return {};
     }
-    Command c = std::move(*waiting_);
+    Wish wish = std::move(*waiting_);
     waiting_.reset();
-    Outcome outcome = Outcome::Done;
-    step([&] { outcome = attempt(c, look); });
-    settle(std::move(c), outcome);
+    return tryNow(std::move(wish));
+}
+
+bool QuickTextDelivery::dropWaiting() {
+    const bool dropped = waiting_.has_value();
+    waiting_.reset();
+    return dropped;
+}
+
+Look QuickTextDelivery::tryNow(Wish wish) {
+    Look look;
+    Outcome outcome = Outcome::NotNow;
+    if (!resting()) step([&] { outcome = attempt(wish, look); });
+    settle(std::move(wish), outcome);
     return look;
 }
 
-void QuickTextDelivery::settle(Command command, Outcome outcome) {
+bool QuickTextDelivery::resting() const {
+    return failedTries_ >= kFailedTriesBeforeRest &&
+           static_cast<LONG>(clock_.now() - restUntil_) < 0;
+}
+
+void QuickTextDelivery::settle(Wish wish, Outcome outcome) {
     switch (outcome) {
-    case Outcome::Done:
+    case Outcome::Delivered:
+        failedTries_ = 0;
+        return;
+    case Outcome::Settled:
+        return;
+    case Outcome::Dropped:
+        dropped_ = true;
         return;
     case Outcome::NotNow:
-        waiting_ = std::move(command);
-        return;
-    case Outcome::KeysRefused:
-        if (++command.keysRefused >= kMostRefusedTries) return;
-        waiting_ = std::move(command);
+        waiting_ = std::move(wish);
         return;
     case Outcome::OnlyOpened:
-        // A conversation that has only just opened gets no keys from this
-        // try; the command has one more, once the conversation is listed.
-        if (command.openedConversation) return;
-        command.openedConversation = true;
-        command.newThisTick = true;
-        waiting_ = std::move(command);
+        // A conversation that has only just opened gets its keys at the next
+        // tick, once it is listed.
+        wish.newThisTick = true;
+        waiting_ = std::move(wish);
+        return;
+    case Outcome::Failed:
+        if (++failedTries_ >= kFailedTriesBeforeRest) restUntil_ = clock_.now() + kRestMilliseconds;
+        waiting_ = std::move(wish);
         return;
     }
 }
 
-// Decided before anything is touched, and cheaply: a command that cannot go
-// now costs the tick a few queries of the window system, no more.
-QuickTextDelivery::Outcome QuickTextDelivery::attempt(const Command& command, Look& look) {
+// Decided before anything is touched, and cheaply: a wish that cannot go now
+// costs the tick a few queries of the window system, no more. Only then are
+// the messenger and the settings asked what to send.
+QuickTextDelivery::Outcome QuickTextDelivery::attempt(Wish& wish, Look& look) {
     Front front = lookAtTheFront(look);
     if (!front.mayBeUsed()) return Outcome::NotNow;
     if (!win::inputDesktopIsThisThreads()) return Outcome::NotNow;
     win::releaseOwnKeysLeftDown();
     if (!user_.keyboardFree()) return Outcome::NotNow;
 
-    // Another user signed in since the command was made, or nobody is: it
-    // is not theirs to get, and nothing goes into their slot.
+    const composer::Sources settings = {[](const wchar_t* key) { return readSetting(key); }, {}};
+    // Before the options were first saved there is nothing to compose: the
+    // wish waits for them.
+    if (!composer::anyModeOn(settings)) return Outcome::NotNow;
     std::wstring signin;
-    if (FAILED(messenger_.signinName(signin)) || signin != command.owner) return Outcome::Done;
+    if (FAILED(messenger_.signinName(signin))) return Outcome::Failed;
+    lastSignin_ = signin;
+    // Another user signed in since the wish was made: it is not theirs, and
+    // nothing goes into their slot.
+    if (wish.owner.empty()) wish.owner = signin;
+    if (signin != wish.owner) return Outcome::Dropped;
+    std::optional<std::wstring> friendly(std::in_place);
+    if (FAILED(messenger_.friendlyName(*friendly))) friendly.reset();
+    const composer::Decision decision =
+        composer::decide(wish.wanted, settings, friendly, shownName::read(signin));
+    if (decision.kind == composer::Decision::Kind::Wait) return Outcome::Failed;
+    if (decision.kind == composer::Decision::Kind::Nothing) return Outcome::Settled;
+    look.command = decision.command;
+    if (decision.shown) shownName::write(signin, *decision.shown);
     // The hot key sends whatever the slot holds: unless this try put its
     // command there, that is an old text, maybe the user's own.
-    if (!writeSlot(command.owner, command.text)) return Outcome::Done;
+    if (!writeSlot(signin, decision.command)) return Outcome::Failed;
 
     // The user may have moved on while the slot was written: keys go only
     // where we looked.
@@ -128,20 +159,27 @@ bool QuickTextDelivery::writeSlot(const std::wstring& owner, const std::wstring&
 QuickTextDelivery::Outcome QuickTextDelivery::throughHiddenConversation(HWND before) {
     ComPtr<IMessengerConversationWnd> conversation;
     step([&] { conversation = hiddenConversation::find(messenger_); });
+    // The one we opened last is ours to use while it is open, whether or not
+    // the list has heard of it: opening another each time would leave one
+    // more hidden window behind at every try.
+    if (!conversation && opened_) {
+        const HWND w = hiddenConversation::window(opened_.get());
+        if (w && IsWindow(w)) conversation = opened_;
+    }
     if (conversation) {
         // The keys reach the window only when this thread reads them; hiding
         // it first would hand them to whichever window gets the focus next.
-        // One that does not come to the front gets none, and the command is
-        // given up: it would not come the next time either.
+        // One that does not come to the front gets none, and the wish waits.
         const DWORD start = clock_.now();
-        Outcome outcome = Outcome::Done;
+        Outcome outcome = Outcome::Failed;
         if (bringToFront(conversation.get())) outcome = pressHotKey(start);
         hiddenConversation::hide(conversation.get());
         handBackTheFront(before, conversation.get());
         return outcome;
     }
     step([&] { conversation = hiddenConversation::open(messenger_); });
-    if (!conversation) return Outcome::Done;
+    if (!conversation) return Outcome::Failed;
+    opened_ = conversation;
     bringToFront(conversation.get());
     hiddenConversation::hide(conversation.get());
     handBackTheFront(before, conversation.get());
@@ -193,13 +231,13 @@ QuickTextDelivery::Outcome QuickTextDelivery::pressHotKey(DWORD start) {
     if (!user_.keyboardFree()) return Outcome::NotNow;
     if (!win::sendAltZero()) {
         user_.ownKeysRead(); // those it took, and their release
-        return Outcome::KeysRefused;
+        return Outcome::Failed;
     }
     const DWORD spent = clock_.now() - start;
     if (spent < kDeliveryWaitMilliseconds)
         win::drainKeyboardInput(clock_, kDeliveryWaitMilliseconds - spent);
     user_.ownKeysRead();
-    return Outcome::Done;
+    return Outcome::Delivered;
 }
 
 } // namespace tc

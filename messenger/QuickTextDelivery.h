@@ -4,6 +4,13 @@
 // slot 09, and the slot's hot key, Alt+0, is pressed in a conversation of
 // this messenger, which then sends the slot and carries the command out.
 //
+// What waits is what the name should show (the song, or the plain name), not
+// a text: the command is composed when it goes out, from the name as it
+// stands then, so that a name the user set meanwhile is built on and never
+// undone. Only a newer wish, the switch turned off, or another user signing
+// in ends a wish that has not gone out; every other failure keeps it waiting,
+// and a road that keeps failing is tried again only now and then.
+//
 // The delivery presses keys and takes the front only where and when that
 // cannot hurt the user, and looks before it touches anything:
 //   - one of this messenger's conversations is in front: the keys go there;
@@ -20,14 +27,16 @@
 //   - the user is typing, moving the mouse, or holds a key or button
 //     (UserActivity);
 // In the last four cases nothing is asked of the window system and nothing
-// is written; the command waits, and goes out at the first later tick at
-// which it can.
+// is written; the wish waits, and goes out at the first later tick at which
+// it can.
 #include "messenger/HiddenConversation.h"
+#include "messenger/NameComposer.h"
 #include "messenger/UserActivity.h"
 #include "platform/Clock.h"
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace tc {
 
@@ -45,17 +54,19 @@ inline constexpr DWORD kBringToFrontLongestPause = 100;
 // bringing its window to the front and then letting its keystroke be read
 // share this one budget.
 inline constexpr DWORD kDeliveryWaitMilliseconds = 450;
-// Tries whose keys the system refused before a command is given up. The
-// session is checked first, so a refusal is the rare one that came in
-// between; one that lasts must not have the hidden conversation fetched to
-// the front every second.
-inline constexpr int kMostRefusedTries = 3;
+// Tries in a row that failed (names unreadable, keys refused, the hidden
+// conversation not coming to the front) before the road is given a rest:
+// from then on it is tried once every kRestMilliseconds until it works, so
+// that the user does not see the hidden conversation fetched every second.
+inline constexpr int kFailedTriesBeforeRest = 3;
+inline constexpr DWORD kRestMilliseconds = 30000;
 
-// What a try saw of the window system: the class name of the window found
-// in front at its last look. Nothing when it did not look (no command,
-// nobody signed in, nothing waiting, or a command held over to the next tick).
+// What a try saw and did. Nothing where it did not get that far.
 struct Look {
+    // The class name of the window found in front at its last look.
     std::optional<std::wstring> foregroundClass;
+    // The command it composed.
+    std::optional<std::wstring> command;
 };
 
 class QuickTextDelivery {
@@ -65,41 +76,54 @@ public:
     QuickTextDelivery(const QuickTextDelivery&) = delete;
     QuickTextDelivery& operator=(const QuickTextDelivery&) = delete;
 
-    // A new command: it replaces the one waiting, if any, and goes out now
-    // when it can. It belongs to the user signed in now; with nobody signed
-    // in it has nowhere to go and is dropped.
-    Look send(const std::wstring& command);
+    // What the name should show now: it replaces the wish waiting, if any,
+    // and goes out now when it can. It belongs to the user signed in now, or
+    // last seen signed in.
+    Look want(composer::Wanted wanted);
 
     // The end of a tick: keys of ours the system left down are let go, and
-    // the waiting command goes out if it can now. One that began waiting
-    // during this tick waits for the next, so that a conversation opened for
-    // it has been listed by then.
+    // the waiting wish goes out if it can now. One that began waiting during
+    // this tick waits for the next, so that a conversation opened for it has
+    // been listed by then.
     Look sendWaiting();
-    void dropWaiting() { waiting_.reset(); }
+    // Switched off: nothing waits any more. True when something did.
+    bool dropWaiting();
     bool hasWaiting() const { return waiting_.has_value(); }
+    // The messenger has signed in, or the user is back in the session: a
+    // road that failed may work now, and is tried at the next chance.
+    void roadMayWorkAgain() { failedTries_ = 0; }
+    // Whether a wish was dropped since the last call because another user
+    // signed in.
+    bool takeDropped() { return std::exchange(dropped_, false); }
     // Whether the user has left the keyboard and the mouse alone long enough
     // for keys to be pressed; what they did so far is seen first.
     bool keyboardFree() { return user_.keyboardFree(); }
 
 private:
-    struct Command {
-        std::wstring text;
-        std::wstring owner;         // the sign-in name whose slot it is for
-        bool openedConversation = false;
+    struct Wish {
+        composer::Wanted wanted = composer::Wanted::NowPlaying;
+        std::wstring owner; // the sign-in name it is for; empty while unknown
         bool newThisTick = true;
-        int keysRefused = 0;
     };
-    // Done: delivered, or dropped for good.
-    enum class Outcome { Done, NotNow, KeysRefused, OnlyOpened };
+    enum class Outcome {
+        Delivered, // the keys went in with the command in the slot
+        Settled,   // nothing to send: the name already says it
+        NotNow,    // not now, and nothing was touched
+        Failed,    // tried and failed: the road counts one failure more
+        OnlyOpened,// the hidden conversation was opened, and gets keys next time
+        Dropped,   // another user is signed in: not theirs
+    };
     struct Front {
         HWND window = nullptr;
         enum Kind { Nothing, OurConversation, Ours, AnotherProgram } kind = Nothing;
         bool mayBeUsed() const { return kind == OurConversation || kind == Ours; }
     };
 
-    Outcome attempt(const Command& command, Look& look);
-    // What a try leaves: nothing, or the command waiting once more.
-    void settle(Command command, Outcome outcome);
+    Look tryNow(Wish wish);
+    bool resting() const;
+    Outcome attempt(Wish& wish, Look& look);
+    // What a try leaves: nothing, or the wish waiting once more.
+    void settle(Wish wish, Outcome outcome);
     Front lookAtTheFront(Look& look);
     bool writeSlot(const std::wstring& owner, const std::wstring& text);
     Outcome throughHiddenConversation(HWND before);
@@ -110,7 +134,13 @@ private:
     Clock& clock_;
     MessengerSide& messenger_;
     UserActivity user_;
-    std::optional<Command> waiting_;
+    std::optional<Wish> waiting_;
+    // The hidden conversation this delivery opened last.
+    ComPtr<IMessengerConversationWnd> opened_;
+    std::wstring lastSignin_;
+    int failedTries_ = 0;
+    DWORD restUntil_ = 0;
+    bool dropped_ = false;
 };
 
 } // namespace tc

@@ -2,9 +2,9 @@
 
 #include "messenger/MessengerAccess.h"
 #include "platform/Boundary.h"
-#include "settings/SettingsStore.h"
 
 #include <new>
+#include <utility>
 
 namespace tc {
 
@@ -41,14 +41,11 @@ HRESULT frmSendText::instantMessage(const std::wstring& contact,
     return messenger::instantMessage(oMessengerAPI.get(), contact, out);
 }
 
-composer::Sources frmSendText::composerSources() {
-    composer::Sources in;
-    in.setting = [](const wchar_t* key) { return readSetting(key); };
-    in.friendlyName = [this](std::wstring& name) {
-        ComPtr<::IMessenger> m;
-        return SUCCEEDED(queryMessenger(m)) && SUCCEEDED(messenger::friendlyName(m.get(), name));
-    };
-    return in;
+HRESULT frmSendText::friendlyName(std::wstring& out) {
+    ComPtr<::IMessenger> m;
+    HRESULT hr = queryMessenger(m);
+    if (FAILED(hr)) return hr;
+    return messenger::friendlyName(m.get(), out);
 }
 
 HRESULT frmSendText::load() {
@@ -71,44 +68,45 @@ HRESULT frmSendText::load() {
     return S_OK;
 }
 
-// A call that composed nothing sends nothing: the slot and the keys would
-// only repeat the previous command, whatever the player did since.
 void frmSendText::changeName() {
-    const composer::Sources in = composerSources();
-    bool composed = false;
-    step([&] { composed = composer::composeNowPlaying(in, Text2); });
-    if (composed) step([&] { deliverQuickText(); });
+    step([&] { remember(delivery.want(composer::Wanted::NowPlaying)); });
 }
 
 void frmSendText::changeNameBack() {
-    const composer::Sources in = composerSources();
-    bool composed = false;
-    step([&] { composed = composer::composePlain(in, Text2); });
-    if (composed) step([&] { deliverQuickText(); });
+    step([&] { remember(delivery.want(composer::Wanted::Plain)); });
 }
 
-std::optional<bool> frmSendText::nameShowsNowPlaying() {
-    const composer::Sources in = composerSources();
-    std::wstring name;
-    if (!in.friendlyName(name)) return std::nullopt;
-    return composer::isNowPlayingName(in, name);
+void frmSendText::putBackNameLeftPlaying() {
+    step([&] { remember(delivery.want(composer::Wanted::PlainIfLeftByUs)); });
 }
-
-void frmSendText::deliverQuickText() { remember(delivery.send(Text2)); }
 
 void frmSendText::sendWaiting() { remember(delivery.sendWaiting()); }
 
-void frmSendText::dropWaiting() { delivery.dropWaiting(); }
+bool frmSendText::dropWaiting() { return delivery.dropWaiting(); }
 
-// Text3 keeps the class seen at the last look of any delivery; one that did
-// not look leaves it as it was.
+bool frmSendText::takeReasonToLookAgain() {
+    const bool dropped = delivery.takeDropped();
+    return std::exchange(signedInSinceLastLook_, false) || dropped;
+}
+
+// Text3 keeps the class seen at the last look of any delivery, and Text2 the
+// command composed last; a try that did not get so far leaves them as they
+// were.
 void frmSendText::remember(Look look) {
     if (look.foregroundClass) Text3 = std::move(*look.foregroundClass);
+    if (look.command) Text2 = std::move(*look.command);
 }
 
 void frmSendText::oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) {
     if (!oWindowList) return;
     step([&] { oWindowList->AddWindow(pIMWindow); });
+}
+
+// A sign-in after a drop may find the name as the service kept it, not as
+// the last command set it; and a road that failed may work again.
+void frmSendText::oMessengerAPI_OnSignin() {
+    signedInSinceLastLook_ = true;
+    delivery.roadMayWorkAgain();
 }
 
 void frmSendText::oMessengerAPI_OnIMWindowDestroyed(IDispatch* pIMWindow) {

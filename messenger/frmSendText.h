@@ -12,7 +12,6 @@
 #include "platform/ComPtr.h"
 
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace tc {
@@ -31,28 +30,31 @@ public:
     // could not create it (the messenger was not running yet).
     HRESULT load();
 
-    // Skip-on-error: each step that fails has no effect, the next step runs,
-    // and all three always succeed towards their caller.
+    // What the display name should show from now on: the song playing, the
+    // plain name, or the plain name if a now-playing name of ours was left
+    // with no player playing. Each hands its wish to the delivery, which
+    // composes the command when it goes out. Skip-on-error: they always
+    // succeed towards their caller.
     void changeName();
     void changeNameBack();
-    // Whether the display name is the one changeName would set now; nothing
-    // when the friendly name cannot be read.
-    std::optional<bool> nameShowsNowPlaying();
-    // Hands the staged command to the delivery.
-    void deliverQuickText();
-    // The end of a tick: the command that waits goes out if it can now.
+    void putBackNameLeftPlaying();
+    // The end of a tick: the wish that waits goes out if it can now.
     void sendWaiting();
-    // Switched off: the command that waits goes nowhere.
-    void dropWaiting();
+    // Switched off: the wish that waits goes nowhere. True when one did.
+    bool dropWaiting();
+    // Whether the name may have been left showing a song since the last
+    // call: the messenger signed in, or a wish was dropped for another user.
+    bool takeReasonToLookAgain();
 
     // What the form shows of its state, which only it changes.
 
-    // The name command composed last; empty before the first.
+    // The name command composed last, at the moment it went out; empty
+    // before the first.
     const std::wstring& stagedCommand() const { return Text2; }
     // The class name of the window found in front at the last look of any
     // delivery; empty before the first.
     const std::wstring& foregroundClass() const { return Text3; }
-    // Whether a command waits for a later tick.
+    // Whether a wish waits for a later tick.
     bool commandWaits() const { return delivery.hasWaiting(); }
     // Whether load has made the event messenger object, connected to the
     // window events.
@@ -70,11 +72,11 @@ private:
     // The query Messenger object: created on first use and kept; after a
     // failed creation the next use tries again.
     HRESULT queryMessenger(ComPtr<::IMessenger>& out);
-    composer::Sources composerSources();
     void remember(Look look);
 
     // What the delivery needs of the messenger.
     HRESULT signinName(std::wstring& out) override;
+    HRESULT friendlyName(std::wstring& out) override;
     std::vector<ComPtr<IDispatch>> conversations() override;
     HRESULT instantMessage(const std::wstring& contact,
                            ComPtr<IMessengerConversationWnd>& out) override;
@@ -82,6 +84,7 @@ private:
     // The messenger's window events (skip-on-error: failures are ignored).
     void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) override;
     void oMessengerAPI_OnIMWindowDestroyed(IDispatch* pIMWindow) override;
+    void oMessengerAPI_OnSignin() override;
 
     std::wstring Text2;  // the staged name command; starts empty
     std::wstring Text3;  // class name of the foreground window at the last look
@@ -91,6 +94,7 @@ private:
     // The slot, the keys, the front, and the command that waits for it.
     QuickTextDelivery delivery;
     ComPtr<::IMessenger> query_;
+    bool signedInSinceLastLook_ = false;
 };
 
 } // namespace tc

@@ -8,6 +8,12 @@ namespace {
 bool usable(const std::wstring& path) { return path.find(L'\0') == std::wstring::npos; }
 } // namespace
 
+bool isOneKeyName(const std::wstring& name) {
+    constexpr size_t kLongestKeyName = 255;
+    return !name.empty() && name.size() <= kLongestKeyName && name != L"." && name != L".." &&
+           name.find_first_of(std::wstring(L"\\\0", 2)) == std::wstring::npos;
+}
+
 LSTATUS create(HKEY root, const std::wstring& path, REGSAM access, RegKey& out) {
     out = RegKey();
     if (!usable(path)) return ERROR_INVALID_PARAMETER;

@@ -20,6 +20,11 @@ struct RawValue {
     bool operator==(const RawValue& o) const { return type == o.type && bytes == o.bytes; }
 };
 
+// Whether a text from outside (a sign-in name, say) can stand as one key
+// name: not empty, not "." or "..", no backslash or NUL, at most 255
+// characters. Anything else would lead somewhere else in the tree.
+bool isOneKeyName(const std::wstring& name);
+
 // Opens root\path, creating any missing levels.
 LSTATUS create(HKEY root, const std::wstring& path, REGSAM access, RegKey& out);
 // Opens root\path without creating anything.

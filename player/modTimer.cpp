@@ -83,33 +83,34 @@ void modTimer::winamp2() {
 
 void modTimer::pollWinamp() {
     if (readSetting(keys::onOff) != L"1") {
-        // Switched off: nothing goes out, not even a command still waiting.
-        frmSendText_.dropWaiting();
+        // Switched off: nothing goes out, not even a wish still waiting. The
+        // name it would have taken back is looked at again once switched on.
+        if (frmSendText_.dropWaiting()) nameLeftSettled_ = false;
         return;
     }
-    if (!leftNameSettled_) restoreNameLeftPlaying();
+    if (frmSendText_.takeReasonToLookAgain()) nameLeftSettled_ = false;
+    if (!nameLeftSettled_) putBackNameLeftPlaying();
     readAndRestore();
     frmSendText_.sendWaiting();
 }
 
-// A now-playing name outlives the process that set it (the messenger closed
-// while a song played), and with no player playing nothing would ever take
-// it back: a stopped or paused player is only remembered. Only a name
-// exactly as we would compose it now is ours to take back; a player that
-// plays at start takes its usual road instead.
-void modTimer::restoreNameLeftPlaying() {
+// A now-playing name outlives what set it: the messenger closed while a song
+// played, a command went out while the messenger was reconnecting and never
+// reached the service, or a wish was dropped. With no player playing nothing
+// would ever take it back: a stopped or paused player is only remembered.
+// Only a name exactly as we composed it is ours to take back, which the
+// delivery decides when it goes out; a wish already waiting is newer, and a
+// player that plays takes its usual road instead.
+void modTimer::putBackNameLeftPlaying() {
+    nameLeftSettled_ = true;
+    if (frmSendText_.commandWaits()) return;
     const HWND winamp2 = win::findTopWindow(kWinamp2Class);
     if (playerWindowFound(win::findTopWindow(kWinamp3Class)) ||
         (playerWindowFound(winamp2) &&
          !titleStoppedOrPaused(
-             frmWinampText1(win::windowTextBuffer(winamp2, kWinamp2Buffer, ' '))))) {
-        leftNameSettled_ = true;
+             frmWinampText1(win::windowTextBuffer(winamp2, kWinamp2Buffer, ' ')))))
         return;
-    }
-    const std::optional<bool> ours = frmSendText_.nameShowsNowPlaying();
-    if (!ours) return; // not readable yet: look again at the next tick
-    leftNameSettled_ = true;
-    if (*ours) frmSendText_.changeNameBack();
+    frmSendText_.putBackNameLeftPlaying();
 }
 
 void modTimer::readAndRestore() {

@@ -40,10 +40,11 @@ public:
 
 private:
     void readAndRestore();
-    void restoreNameLeftPlaying();
+    void putBackNameLeftPlaying();
 
-    // Whether the name left from before this process has been looked at.
-    bool leftNameSettled_ = false;
+    // Whether a now-playing name left with no player playing has been looked
+    // for since start-up, or since the last sign-in or dropped wish.
+    bool nameLeftSettled_ = false;
     // The Winamp 2.x raw text of this tick, read into the same storage every
     // tick: a tick that finds the title unchanged allocates nothing.
     std::wstring raw2_;

@@ -16,7 +16,6 @@ constexpr const wchar_t* kCompleteMark = L"Saved";
 constexpr const wchar_t* kMissingLevels = L"MissingLevels";
 // The command the plug-in last wrote to the slot, recorded before the write.
 constexpr const wchar_t* kLastWrite = L"Written";
-constexpr size_t kLongestKeyName = 255;
 // Software\Venmoor\Kestrix2\<name>\Preferences\QuickTexts\QuickText09:
 // everything below Software may be missing.
 constexpr DWORD kSlotLevels = 6;
@@ -160,9 +159,7 @@ bool openKeptCopy(const std::wstring& signinName, RegKey& copy) {
 } // namespace
 
 std::optional<std::wstring> slotPath(const std::wstring& signinName) {
-    if (signinName.empty() || signinName.size() > kLongestKeyName || signinName == L"." ||
-        signinName == L".." || signinName.find_first_of(std::wstring(L"\\\0", 2)) != std::wstring::npos)
-        return std::nullopt;
+    if (!reg::isOneKeyName(signinName)) return std::nullopt;
     return L"Software\\Venmoor\\Kestrix2\\" + signinName + L"\\Preferences\\QuickTexts\\QuickText09";
 }
 

@@ -20,6 +20,8 @@ namespace {
 constexpr const wchar_t* kWindowClass = L"IMWindowClass";
 constexpr const wchar_t* kDecoyClass = L"SimMessengerDecoy";
 constexpr const wchar_t* kContactListClass = L"SimMessengerContactList";
+constexpr DISPID kOnSignin = 1024;
+constexpr DISPID kOnSignout = 1025;
 constexpr DISPID kOnMyFriendlyNameChange = 1029;
 constexpr DISPID kOnIMWindowCreated = 1041;
 constexpr DISPID kOnIMWindowDestroyed = 1042;
@@ -787,7 +789,21 @@ void SimMessenger::setFriendlyName(const std::wstring& name) { state().friendlyN
 std::wstring SimMessenger::friendlyName() const { return state().friendlyName; }
 void SimMessenger::setSigninName(const std::wstring& name) { state().signinName = name; }
 std::wstring SimMessenger::signinName() const { return state().signinName; }
-void SimMessenger::setSignedIn(bool signedIn) { state().signedIn = signedIn; }
+// The messenger tells its sinks when the user signs out, and when a sign-in
+// has succeeded.
+void SimMessenger::setSignedIn(bool signedIn) {
+    if (state().signedIn == signedIn) return;
+    state().signedIn = signedIn;
+    if (!signedIn) {
+        fire(kOnSignout, nullptr, 0);
+        return;
+    }
+    VARIANTARG result;
+    VariantInit(&result);
+    result.vt = VT_I4;
+    result.lVal = S_OK;
+    fire(kOnSignin, &result, 1);
+}
 bool SimMessenger::signedIn() const { return state().signedIn; }
 
 HWND SimMessenger::openConversation(const std::wstring& contact) {

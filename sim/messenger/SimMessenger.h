@@ -71,7 +71,8 @@ public:
     std::wstring friendlyName() const;
     void setSigninName(const std::wstring& name);
     std::wstring signinName() const;
-    // Signed out: MyFriendlyName, MySigninName and InstantMessage fail.
+    // Signed out: MyFriendlyName, MySigninName and InstantMessage fail. A
+    // change fires OnSignout, or OnSignin with S_OK, to every sink.
     void setSignedIn(bool signedIn);
     bool signedIn() const;
 

@@ -310,13 +310,13 @@ WaitingFigures measureWaiting(sim::PlayerSim& player, int returns, int& serial) 
             std::vector<double> held, whole, toSend;
             rule::resetCounts();
             for (int i = 0; i < 2 * returns; ++i) whole.push_back(heldMs(i % 2 == 0));
-            // The delivery alone: the command is composed as in every other
-            // case, and only what follows depends on the front.
+            // The tick's try of the waiting wish alone: it looks before it
+            // composes, so with another program in front it composes nothing.
             frmSendText& form = background().form;
             form.changeName();
             for (int i = 0; i < 2 * returns; ++i) {
                 const double start = nowMs();
-                form.deliverQuickText();
+                form.sendWaiting();
                 held.push_back(nowMs() - start);
             }
             f.fights = rule::counts().total();
@@ -487,12 +487,12 @@ int main(int argc, char** argv) {
     if (!waiting.started) {
         std::printf("  could not start another program (sim_other.exe) to put in front\n");
     } else {
-        printMs("another program in front: deliverQuickText", waiting.held);
+        printMs("another program in front: a tick's try of the waiting name", waiting.held);
         printMs("  the same with the composing (changeName...)", waiting.whole);
         std::printf("    (the command waits: Windows' foreground rule on; %d calls for the front or "
                     "keys in all)\n",
                     waiting.fights);
-        std::printf("  WAITING max %.3f ms (deliverQuickText)  goal < 1 ms: %s\n", waiting.held.max,
+        std::printf("  WAITING max %.3f ms (a tick's try)  goal < 1 ms: %s\n", waiting.held.max,
                     verdict(waiting.held.max < 1.0));
     }
     std::fflush(stdout);

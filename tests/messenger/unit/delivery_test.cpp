@@ -344,23 +344,22 @@ TEST_F(Delivery, AConversationThatNeverComesToTheFrontGetsNoKeysAndTheCallReturn
 // command there, that is an old text, maybe the user's own. A user signed
 // out, sign-in names that cannot name the slot (or would lead elsewhere in
 // the registry) and a slot whose content cannot be saved first all leave
-// it, and everything outside the add-on's slot, alone.
+// it, and everything outside the add-on's slot, alone; the name waits.
 TEST_F(Delivery, NoKeyUnlessThisDeliveryWroteTheSlot) {
     putNeighbours();
     messenger().openConversation(L"bob@example.com");
     form().changeName();
     ASSERT_EQ(newSends(), Sends({kPlaying}));
     putSlot(L"/name Someone else", 1);
-
-    // Signed out: the friendly name cannot be read, so nothing is composed;
-    // the custom name can be, but the slot's owner cannot.
-    messenger().setSignedIn(false);
-    form().changeNameBack();
-    EXPECT_EQ(form().stagedCommand(), kPlaying);
     putSetting(keys::CustomName, L"1");
-    putSetting(keys::CustomNameNotPl, L"Away");
-    form().changeNameBack();
-    EXPECT_EQ(form().stagedCommand(), L"/name Away");
+    putSetting(keys::CustomNamePl, L"DJ Ann");
+    const std::wstring custom = L"/name DJ Ann  (!WAT)";
+
+    // Signed out: whose slot it would be cannot be told, so nothing is
+    // composed.
+    messenger().setSignedIn(false);
+    form().changeName();
+    EXPECT_EQ(form().stagedCommand(), kPlaying);
     messenger().setSignedIn(true);
     const auto settings = allValues(kSettingsPath);
 
@@ -370,7 +369,8 @@ TEST_F(Delivery, NoKeyUnlessThisDeliveryWroteTheSlot) {
           std::wstring(L"ann@example.com\\x"), std::wstring(L"ann@example.com\0x", 17),
           std::wstring(300, L'a') + L"@example.com"}) {
         messenger().setSigninName(name);
-        deliver(false);
+        deliver();
+        EXPECT_TRUE(form().commandWaits());
     }
     // The user's own slot content cannot be saved first (a key the registry
     // keeps volatile takes no lasting copies).
@@ -380,7 +380,9 @@ TEST_F(Delivery, NoKeyUnlessThisDeliveryWroteTheSlot) {
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, quickText::kSavedSlotsPath, 0, nullptr,
                               REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, saved.put(), nullptr),
               ERROR_SUCCESS);
-    form().changeNameBack();
+    clock().advance(kRestMilliseconds);
+    form().changeName();
+    EXPECT_EQ(form().stagedCommand(), custom);
 
     EXPECT_EQ(newSends(), Sends{});
     EXPECT_EQ(messenger().hotKeyCount(), 1);
@@ -396,18 +398,18 @@ TEST_F(Delivery, NoKeyUnlessThisDeliveryWroteTheSlot) {
     EXPECT_EQ(allValues(kSettingsPath), settings);
     expectNeighboursKept();
 
-    // The copy can be taken again: the next delivery goes through.
+    // The copy can be taken again: the name that waited goes out.
     saved = RegKey();
     RegDeleteTreeW(HKEY_CURRENT_USER, quickText::kSavedSlotsPath);
-    form().changeNameBack();
-    EXPECT_EQ(newSends(), Sends({L"/name Away"}));
+    clock().advance(kRestMilliseconds);
+    EXPECT_EQ(tick(2), Sends({custom}));
 
     // A name that can be a key name, however odd, has its slot beside the
     // user's.
     const std::wstring odd = L"a\x263A\xD800@example.com";
     messenger().setSigninName(odd);
-    form().changeNameBack();
-    EXPECT_EQ(newSends(), Sends({L"/name Away"}));
+    form().changeName();
+    EXPECT_EQ(newSends(), Sends({custom}));
     EXPECT_EQ(subkeysOf(kKestrix), (std::vector<std::wstring>{kUser, odd}));
 }
 
@@ -461,11 +463,9 @@ TEST_F(Delivery, NamesOutsideTheAnsiCodePageAndOfTenThousandCharactersGoThroughW
     messenger().setSigninName(L"\u00e5sa\u2605@example.com");
     messenger().setFriendlyName(L"Ann \u2605");
     messenger().openConversation(L"bob@example.com");
-    form().changeNameBack();
     form().changeName();
     form().changeNameBack();
-    EXPECT_EQ(newSends(), Sends({L"/name Ann \u2605", L"/name Ann \u2605 listening: (!WAT)",
-                                 L"/name Ann \u2605"}));
+    EXPECT_EQ(newSends(), Sends({L"/name Ann \u2605 listening: (!WAT)", L"/name Ann \u2605"}));
     EXPECT_EQ(messenger().friendlyName(), L"Ann \u2605");
 
     std::wstring huge;
@@ -489,9 +489,10 @@ TEST_F(Delivery, MessengerCallsFailingAtRandomNeitherHangNorEscapeNorCorrupt) {
     // Whatever went through is a whole command, never a broken one.
     for (const std::wstring& text : newSends()) EXPECT_TRUE(text == kPlaying || text == kPlain);
 
-    // The faults end: at most one delivery to open a fresh hidden
-    // conversation, then the names go through again.
+    // The faults end: once the road has had its rest, at most one delivery
+    // to open a fresh hidden conversation, then the names go through again.
     messenger().setFailureRate(0.0);
+    clock().advance(kRestMilliseconds);
     form().changeName();
     form().changeName();
     const Sends after = newSends();
@@ -648,33 +649,34 @@ TEST_F(FirstSong, ShowsAtTheNextTickWithOneKeyAndTheFrontGivenBack) {
     EXPECT_EQ(GetFocus(), front);
 }
 
-// The second try is the last: a conversation that does not come to the
-// front, or a user signed out meanwhile, and the command is dropped.
-TEST_F(FirstSong, ARetryThatCannotDeliverSendsNoKeyAndIsNotRepeated) {
+// A conversation that will not come to the front is asked again a few times,
+// then only once a rest has passed, never every second; the name goes out
+// once it comes.
+TEST_F(FirstSong, AConversationThatWillNotComeToTheFrontIsAskedAgainOnlyAfterARest) {
     messenger().setNewWindowsRefuseForeground(true);
     sim::PlayerSim player(2);
     HWND front = startWhilePlaying(player);
     ASSERT_EQ(debugConversations().size(), 1u);
     const HWND debug = debugConversations()[0].window;
-    const int opening = conversation(debug).activations;
-    EXPECT_EQ(tick(), Sends{});
-    const int tried = conversation(debug).activations;
-    EXPECT_GT(tried, opening) << "the retry asked for the front";
-    EXPECT_EQ(tick(3), Sends{});
-    EXPECT_EQ(conversation(debug).activations, tried) << "asked once only";
+    const auto askedThisTick = [&] {
+        const int before = conversation(debug).activations;
+        EXPECT_EQ(tick(), Sends{});
+        return conversation(debug).activations > before;
+    };
+    int asked = 0;
+    for (int i = 0; i < kFailedTriesBeforeRest + 3; ++i) asked += askedThisTick();
+    EXPECT_EQ(asked, kFailedTriesBeforeRest) << "then it rests";
     EXPECT_EQ(GetForegroundWindow(), front);
+    clock().advance(kRestMilliseconds);
+    EXPECT_TRUE(askedThisTick()) << "once the rest is over";
+    EXPECT_FALSE(askedThisTick());
 
-    messenger().setNewWindowsRefuseForeground(false);
-    messenger().closeConversation(debug);
-    player.play(2);
-    EXPECT_EQ(tick(), Sends{});
-    ASSERT_EQ(messenger().instantMessageCalls(), 2);
-    messenger().setSignedIn(false);
-    EXPECT_EQ(tick(), Sends{});
-    messenger().setSignedIn(true);
-    EXPECT_EQ(tick(3), Sends{});
-    EXPECT_EQ(messenger().hotKeyCount(), 0);
+    messenger().setRefuseForeground(debug, false);
+    clock().advance(kRestMilliseconds);
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+    EXPECT_EQ(GetForegroundWindow(), front);
     EXPECT_EQ(messenger().strayHotKeys(), 0);
+    EXPECT_EQ(messenger().instantMessageCalls(), 1) << "one conversation, not one per try";
 }
 
 TEST_F(FirstSong, ANewerCommandReplacesThePendingOneAndSwitchingOffDropsIt) {

@@ -98,7 +98,10 @@ public:
         if (SUCCEEDED(tc::windowKey(pIMWindow, key))) list.RemoveWindow(key);
     }
 
+    void oMessengerAPI_OnSignin() override { ++signins; }
+
     std::vector<std::pair<DISPID, IDispatch*>> calls;
+    int signins = 0;
     tc::WindowCollection entries;
     tc::IMessenger list{entries};
 };
@@ -190,12 +193,16 @@ TEST(EventSinkFuzz, TheListFollowsOnlyTheEventsThatMakeSense) {
         if (id != tc::kOnIMWindowCreated && id != tc::kOnIMWindowDestroyed) delivered = false;
 
         handlers.calls.clear();
+        const int signinsBefore = handlers.signins;
         const HRESULT hr = sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                                         nullParams ? nullptr : &params, nullptr, nullptr, nullptr);
         EXPECT_EQ(hr, S_OK) << "event " << i;
         std::vector<std::pair<DISPID, IDispatch*>> expected;
         if (delivered) expected.push_back({id, window});
         EXPECT_EQ(handlers.calls, expected) << "event " << i;
+        if (id != tc::kOnSignin) {
+            EXPECT_EQ(handlers.signins, signinsBefore) << "event " << i;
+        }
 
         if (delivered) {
             if (const auto key = window->key()) {

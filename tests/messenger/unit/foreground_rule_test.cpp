@@ -242,8 +242,10 @@ TEST_F(ForegroundRule, NoWindowInFrontMeansNotNow) {
 // session locks while they go in; later calls go through.
 UINT g_keysTaken = 0;
 bool g_refuseAlways = false;
+int g_sendInputCalls = 0;
 void* g_sendInput = nullptr;
 UINT WINAPI partialSendInput(UINT n, LPINPUT in, int size) {
+    ++g_sendInputCalls;
     const UINT taken = g_refuseAlways ? 0 : std::min(n, std::exchange(g_keysTaken, ~0u));
     if (taken == 0) return 0;
     return reinterpret_cast<UINT(WINAPI*)(UINT, LPINPUT, int)>(g_sendInput)(taken, in, size);
@@ -271,12 +273,23 @@ TEST_F(ForegroundRule, KeysTakenOnlyInPartAreLetGoAndTheCommandWaits) {
     }
     EXPECT_EQ(keysOf(user).find(L"[menu]"), std::wstring::npos);
 
-    // Refused every time: given up after a few ticks, not tried every second.
+    // Refused every time: tried a few times in a row, then only once a rest
+    // has passed, never every second; and it goes out once the keys are
+    // taken again.
     sim::ImportHook refused("user32.dll", "SendInput", reinterpret_cast<void*>(&partialSendInput),
                             &g_sendInput);
     g_refuseAlways = true;
+    g_sendInputCalls = 0;
     form().changeName();
-    tick(kMostRefusedTries + 1);
+    tick(kFailedTriesBeforeRest + 3);
+    EXPECT_EQ(g_sendInputCalls, kFailedTriesBeforeRest) << "then it rests";
+    EXPECT_TRUE(form().commandWaits());
+    clock().advance(kRestMilliseconds);
+    tick(3);
+    EXPECT_EQ(g_sendInputCalls, kFailedTriesBeforeRest + 1) << "one try after each rest";
+    g_refuseAlways = false;
+    clock().advance(kRestMilliseconds);
+    EXPECT_EQ(tick(), Sends({kPlaying}));
     EXPECT_FALSE(form().commandWaits());
 }
 
