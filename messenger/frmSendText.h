@@ -45,6 +45,8 @@ public:
     // Whether the name may have been left showing a song since the last
     // call: the messenger signed in, or a wish was dropped for another user.
     bool takeReasonToLookAgain();
+    // The user came back to the session: a road that failed may work now.
+    void userIsBack() { delivery.roadMayWorkAgain(); }
 
     // What the form shows of its state, which only it changes.
 

@@ -89,4 +89,8 @@ using KernelHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, KernelHandle
 struct DesktopCloser { void operator()(HDESK d) const { if (d) CloseDesktop(d); } };
 using DesktopHandle = std::unique_ptr<std::remove_pointer_t<HDESK>, DesktopCloser>;
 
+// A window of ours, destroyed on destruction.
+struct WindowDestroyer { void operator()(HWND w) const { if (w) DestroyWindow(w); } };
+using WindowHandle = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
+
 } // namespace tc

@@ -88,10 +88,28 @@ void modTimer::pollWinamp() {
         if (frmSendText_.dropWaiting()) nameLeftSettled_ = false;
         return;
     }
+    if (userCameBack()) {
+        nameLeftSettled_ = false;
+        frmSendText_.userIsBack();
+    }
     if (frmSendText_.takeReasonToLookAgain()) nameLeftSettled_ = false;
     if (!nameLeftSettled_) putBackNameLeftPlaying();
     readAndRestore();
     frmSendText_.sendWaiting();
+}
+
+// The session's news arrive as window messages, between ticks. Listening
+// starts at the first tick; when the system cannot take it yet, it is asked
+// again now and then.
+bool modTimer::userCameBack() {
+    if (!session_.listening()) {
+        if (ticksUntilListen_ > 0) {
+            --ticksUntilListen_;
+        } else if (!session_.listen()) {
+            ticksUntilListen_ = kTicksBetweenListens;
+        }
+    }
+    return session_.take();
 }
 
 // A now-playing name outlives what set it: the messenger closed while a song

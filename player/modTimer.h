@@ -1,6 +1,8 @@
 #pragma once
 // The player watcher: once a second it reads the media player's window title
 // and has the display name follow it.
+#include "platform/SessionReturns.h"
+
 #include <windows.h>
 
 #include <string>
@@ -41,10 +43,17 @@ public:
 private:
     void readAndRestore();
     void putBackNameLeftPlaying();
+    // Whether the user came back to the session (an unlock, a reconnect)
+    // since the last tick.
+    bool userCameBack();
 
     // Whether a now-playing name left with no player playing has been looked
     // for since start-up, or since the last sign-in or dropped wish.
     bool nameLeftSettled_ = false;
+    win::SessionReturns session_;
+    // Ticks before the session's news are asked for again, after a refusal.
+    static constexpr int kTicksBetweenListens = 60;
+    int ticksUntilListen_ = 0;
     // The Winamp 2.x raw text of this tick, read into the same storage every
     // tick: a tick that finds the title unchanged allocates nothing.
     std::wstring raw2_;

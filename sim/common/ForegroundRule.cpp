@@ -2,6 +2,9 @@
 
 #include "sim/common/ImportHook.h"
 
+#include <wtsapi32.h>
+
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -22,6 +25,18 @@ using LockSetForegroundWindow_t = BOOL(WINAPI*)(UINT);
 using SendInput_t = UINT(WINAPI*)(UINT, LPINPUT, int);
 using GetForegroundWindow_t = HWND(WINAPI*)();
 using OpenInputDesktop_t = HDESK(WINAPI*)(DWORD, BOOL, ACCESS_MASK);
+
+// Windows registered for the session's news. Wine's registration is a stub
+// that never sends any; the lock model sends what Windows would.
+std::vector<HWND>& sessionWindows() {
+    static auto* windows = new std::vector<HWND>();
+    return *windows;
+}
+
+void tellSessionWindows(WPARAM change) {
+    for (HWND w : sessionWindows())
+        if (IsWindow(w)) PostMessageW(w, WM_WTSSESSION_CHANGE, change, 1);
+}
 
 // The system's own entries, as the first hooked module had them.
 struct Real {
@@ -111,6 +126,16 @@ HDESK WINAPI ruledOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK access
                                                                                  access);
 }
 
+BOOL WINAPI recordedRegisterSessionNotification(HWND window, DWORD) {
+    sessionWindows().push_back(window);
+    return TRUE;
+}
+BOOL WINAPI recordedUnRegisterSessionNotification(HWND window) {
+    auto& windows = sessionWindows();
+    windows.erase(std::remove(windows.begin(), windows.end(), window), windows.end());
+    return TRUE;
+}
+
 void userKey(WORD vk, bool up) {
     // A person's key never shares the millisecond of the input before it,
     // the plug-in's own keys included: tests type that fast, so they wait
@@ -135,10 +160,9 @@ std::vector<Hooked>& hooked() {
     return *h;
 }
 
-void hook(Hooked& h, const char* name, void* replacement, void*& real) {
+void hook(Hooked& h, const char* dll, const char* name, void* replacement, void*& real) {
     void* original = nullptr;
-    h.hooks.push_back(
-        std::make_unique<ImportHook>("user32.dll", name, replacement, &original, h.module));
+    h.hooks.push_back(std::make_unique<ImportHook>(dll, name, replacement, &original, h.module));
     if (!real && original) real = original;
 }
 
@@ -174,11 +198,20 @@ void install(HMODULE module) {
         {"OpenInputDesktop", reinterpret_cast<void*>(&ruledOpenInputDesktop),
          g_real.openInputDesktop},
     };
-    for (const auto& e : entries) hook(hooked().back(), e.name, e.replacement, e.real);
+    for (const auto& e : entries) hook(hooked().back(), "user32.dll", e.name, e.replacement, e.real);
+    void* unused = nullptr;
+    hook(hooked().back(), "wtsapi32.dll", "WTSRegisterSessionNotification",
+         reinterpret_cast<void*>(&recordedRegisterSessionNotification), unused);
+    hook(hooked().back(), "wtsapi32.dll", "WTSUnRegisterSessionNotification",
+         reinterpret_cast<void*>(&recordedUnRegisterSessionNotification), unused);
 }
 
 void setOn(bool on) { g_on = on; }
-void setLocked(bool locked) { g_locked = locked; }
+void setLocked(bool locked) {
+    if (g_locked == locked) return;
+    g_locked = locked;
+    tellSessionWindows(locked ? WTS_SESSION_LOCK : WTS_SESSION_UNLOCK);
+}
 
 Counts counts() { return g_counts; }
 void resetCounts() { g_counts = Counts(); }

@@ -19,7 +19,9 @@
 // has the console: no foreground window, the front and the other front
 // calls refused, SendInput taking nothing (access denied), OpenInputDesktop
 // failing with access denied. Every front call and key tried meanwhile is
-// counted.
+// counted. Windows registered with WTSRegisterSessionNotification hear of
+// the lock and the unlock (WM_WTSSESSION_CHANGE, posted), which Wine's stub
+// never sends.
 #include <windows.h>
 
 namespace tc::sim::foregroundRule {

@@ -59,11 +59,13 @@ struct State {
     int hotKeys = 0;
     int strayHotKeys = 0;
     int instantMessages = 0;
+    int nameReads = 0;
     bool newWindowsRefuse = false;
     double failureRate = 0.0;
     std::mt19937 random{1};
     int injected = 0;
     bool friendlyNameFaults = false;
+    bool friendlyNameFails = false;
     std::function<void()> duringAdvise;
     DWORD classCookie = 0;
     bool registered = false;
@@ -681,13 +683,15 @@ public:
     HRESULT STDMETHODCALLTYPE get_MySigninName(BSTR* out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
+        ++state().nameReads;
         if (!state().signedIn || injectFailure()) return E_FAIL;
         return newBstr(state().signinName, out);
     }
     HRESULT STDMETHODCALLTYPE get_MyFriendlyName(BSTR* out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (!state().signedIn || injectFailure()) return E_FAIL;
+        ++state().nameReads;
+        if (!state().signedIn || state().friendlyNameFails || injectFailure()) return E_FAIL;
         if (state().friendlyNameFaults) {
             state().friendlyNameFaults = false;
             volatile int* volatile nowhere = nullptr;
@@ -862,6 +866,7 @@ IDispatch* SimMessenger::windowObject(HWND window) const {
 }
 
 int SimMessenger::instantMessageCalls() const { return state().instantMessages; }
+int SimMessenger::nameReads() const { return state().nameReads; }
 
 size_t SimMessenger::connectedSinks() const { return state().sinks.size(); }
 
@@ -909,6 +914,7 @@ void SimMessenger::setFailureRate(double rate, unsigned seed) {
 }
 int SimMessenger::injectedFailures() const { return state().injected; }
 void SimMessenger::faultOnNextFriendlyName() { state().friendlyNameFaults = true; }
+void SimMessenger::setFriendlyNameFails(bool fail) { state().friendlyNameFails = fail; }
 void SimMessenger::duringNextAdvise(std::function<void()> call) {
     state().duringAdvise = std::move(call);
 }
@@ -917,6 +923,7 @@ void SimMessenger::reset() {
     State& s = state();
     s.failureRate = 0.0;
     s.friendlyNameFaults = false;
+    s.friendlyNameFails = false;
     s.duringAdvise = nullptr;
     s.newWindowsRefuse = false;
     closeAll();
@@ -927,6 +934,7 @@ void SimMessenger::reset() {
     s.hotKeys = 0;
     s.strayHotKeys = 0;
     s.instantMessages = 0;
+    s.nameReads = 0;
     s.injected = 0;
 }
 

@@ -94,6 +94,8 @@ public:
     IDispatch* windowObject(HWND window) const;
     // Conversations opened through InstantMessage so far.
     int instantMessageCalls() const;
+    // Reads of MySigninName and MyFriendlyName so far, answered or not.
+    int nameReads() const;
 
     // --- Events -------------------------------------------------------------
     size_t connectedSinks() const;
@@ -138,6 +140,9 @@ public:
     // The next read of MyFriendlyName raises an access violation, as a
     // broken messenger's own code would, instead of answering; once.
     void faultOnNextFriendlyName();
+    // MyFriendlyName fails while the rest answers, as while the messenger
+    // signs in again after a network drop.
+    void setFriendlyNameFails(bool fail);
     // The next event connection (Advise) runs `call` before it answers, as
     // the caller's thread handles messages while the real messenger, in
     // another process, works on the call; once.

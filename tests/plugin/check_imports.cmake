@@ -8,7 +8,7 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")
 endif()
 set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll ole32.dll oleaut32.dll shell32.dll
-            comctl32.dll msvcrt.dll version.dll shlwapi.dll comdlg32.dll)
+            comctl32.dll msvcrt.dll version.dll shlwapi.dll comdlg32.dll wtsapi32.dll imm32.dll)
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
 if(NOT imports)
   message(FATAL_ERROR "no imports found: is this a DLL?")

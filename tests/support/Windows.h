@@ -1,5 +1,7 @@
 #pragma once
 // Windows of the test's own, and the thread's messages.
+#include "platform/Handles.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -9,12 +11,7 @@
 namespace tc::test {
 
 // A window the test made and destroys.
-struct WindowDestroyer {
-    void operator()(HWND w) const {
-        if (IsWindow(w)) DestroyWindow(w);
-    }
-};
-using OwnedWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
+using OwnedWindow = WindowHandle;
 
 // A plain window of this test, shown and put in front with the keyboard
 // focus, so that no conversation is. The class may belong to another module

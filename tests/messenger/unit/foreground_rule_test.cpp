@@ -242,10 +242,8 @@ TEST_F(ForegroundRule, NoWindowInFrontMeansNotNow) {
 // session locks while they go in; later calls go through.
 UINT g_keysTaken = 0;
 bool g_refuseAlways = false;
-int g_sendInputCalls = 0;
 void* g_sendInput = nullptr;
 UINT WINAPI partialSendInput(UINT n, LPINPUT in, int size) {
-    ++g_sendInputCalls;
     const UINT taken = g_refuseAlways ? 0 : std::min(n, std::exchange(g_keysTaken, ~0u));
     if (taken == 0) return 0;
     return reinterpret_cast<UINT(WINAPI*)(UINT, LPINPUT, int)>(g_sendInput)(taken, in, size);
@@ -273,24 +271,59 @@ TEST_F(ForegroundRule, KeysTakenOnlyInPartAreLetGoAndTheCommandWaits) {
     }
     EXPECT_EQ(keysOf(user).find(L"[menu]"), std::wstring::npos);
 
-    // Refused every time: tried a few times in a row, then only once a rest
-    // has passed, never every second; and it goes out once the keys are
-    // taken again.
+    // Refused every time, on the hidden conversation's road: it is fetched
+    // a few times in a row, then only once a rest has passed, never every
+    // second; and the name goes out once the keys are taken again.
     sim::ImportHook refused("user32.dll", "SendInput", reinterpret_cast<void*>(&partialSendInput),
                             &g_sendInput);
     g_refuseAlways = true;
-    g_sendInputCalls = 0;
-    form().changeName();
-    tick(kFailedTriesBeforeRest + 3);
-    EXPECT_EQ(g_sendInputCalls, kFailedTriesBeforeRest) << "then it rests";
-    EXPECT_TRUE(form().commandWaits());
+    messenger().showContactList();
+    form().changeName(); // opens the hidden conversation
+    HWND hidden = nullptr;
+    for (const sim::Conversation& c : messenger().conversations())
+        if (c.contact == L"Debug.Window") hidden = c.window;
+    ASSERT_TRUE(hidden);
+    const auto fetchedThisTick = [&] {
+        const auto activations = [&] {
+            for (const sim::Conversation& c : messenger().conversations())
+                if (c.window == hidden) return c.activations;
+            return -1;
+        };
+        const int before = activations();
+        EXPECT_EQ(tick(), Sends{});
+        return activations() > before;
+    };
+    int fetched = 0;
+    for (int i = 0; i < kFailedTriesBeforeRest + 3; ++i) fetched += fetchedThisTick();
+    EXPECT_EQ(fetched, kFailedTriesBeforeRest) << "then it rests";
     clock().advance(kRestMilliseconds);
-    tick(3);
-    EXPECT_EQ(g_sendInputCalls, kFailedTriesBeforeRest + 1) << "one try after each rest";
+    EXPECT_TRUE(fetchedThisTick()) << "once the rest is over";
+    EXPECT_FALSE(fetchedThisTick());
     g_refuseAlways = false;
     clock().advance(kRestMilliseconds);
     EXPECT_EQ(tick(), Sends({kPlaying}));
     EXPECT_FALSE(form().commandWaits());
+}
+
+// A wish waits as what the name should show, not as a text: a name the user
+// set meanwhile (from their phone, say) is built on, never undone.
+TEST_F(ForegroundRule, ANameTheUserSetWhileTheNameWaitedIsKeptAndBuiltOn) {
+    HWND user = songInTheUsersConversation();
+    sim::OtherProgram other;
+    ASSERT_TRUE(other.ok());
+    player.stop();
+    EXPECT_EQ(tick(2), Sends{});
+    messenger().setFriendlyName(L"Ann (away till 5)");
+    comeBackTo(user);
+    EXPECT_EQ(tick(2), Sends{});
+    EXPECT_EQ(messenger().friendlyName(), L"Ann (away till 5)");
+
+    comeBackTo(other.window());
+    player.play(2);
+    EXPECT_EQ(tick(2), Sends{});
+    messenger().setFriendlyName(L"Bob");
+    comeBackTo(user);
+    EXPECT_EQ(tick(), Sends({L"/name Bob listening: (!WAT)"}));
 }
 
 } // namespace

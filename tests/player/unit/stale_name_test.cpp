@@ -4,8 +4,11 @@
 // one we would compose now, and leaves every other name alone. Each case
 // starts a watcher of its own, as a new process would.
 #include "player/modTimer.h"
+#include "sim/common/ForegroundRule.h"
 #include "sim/player/PlayerSim.h"
 #include "tests/support/BackgroundTest.h"
+
+#include <functional>
 
 namespace tc::test {
 namespace {
@@ -83,6 +86,61 @@ TEST_F(StaleName, LeftAloneWhenNotOursWhenSwitchedOffAndWhileAPlayerRuns) {
     EXPECT_EQ(poll(fresh), Sends({kPlaying}));
     player.close();
     EXPECT_EQ(poll(fresh, 2), Sends({kPlain}));
+}
+
+// The same look, only for a name exactly ours, whenever the state around the
+// name changes: a sign-in of the same user or another, the user's return
+// after a lock, a wish dropped. Never at an idle tick: that reads no name.
+TEST_F(StaleName, IsLookedForAgainAfterASignInAReturnAndADrop) {
+    namespace rule = sim::foregroundRule;
+    rule::install();
+    EXPECT_EQ(tick(), Sends{}) << "the start-up look finds the user's own name";
+    const auto signInAgain = [] {
+        messenger().setSignedIn(false);
+        messenger().setSignedIn(true);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::wstring left, sent;
+    } cases[] = {
+        {"a sign-in", signInAgain, L"Ann listening: (!WAT)", kPlain},
+        {"the return after a lock",
+         [this] {
+             rule::setLocked(true);
+             tick();
+             rule::setLocked(false);
+             pump(0);
+         },
+         L"Ann listening: (!WAT)", kPlain},
+        {"a dropped wish",
+         [this] {
+             rule::userPresses(VK_SHIFT);
+             form().changeNameBack(); // waits for the key
+             putSetting(keys::onOff, L"0");
+             tick();
+             putSetting(keys::onOff, L"1");
+             rule::userReleases(VK_SHIFT);
+             userPauses();
+         },
+         L"Ann listening: (!WAT)", kPlain},
+        {"another user's sign-in",
+         [] {
+             messenger().setSignedIn(false);
+             messenger().setSigninName(L"bob@example.com");
+             messenger().setSignedIn(true);
+         },
+         L"Bob listening: (!WAT)", L"/name Bob"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        messenger().setFriendlyName(c.left);
+        const int reads = messenger().nameReads();
+        EXPECT_EQ(tick(2), Sends{});
+        EXPECT_EQ(messenger().nameReads(), reads) << "an idle tick reads no name";
+        c.change();
+        EXPECT_EQ(tick(), Sends({c.sent}));
+    }
 }
 
 } // namespace
