@@ -1,6 +1,7 @@
 #include "messenger/QuickTextDelivery.h"
 
 #include "platform/Boundary.h"
+#include "platform/InputBox.h"
 #include "platform/Win32.h"
 #include "settings/QuickTextSlot.h"
 #include "settings/SettingsStore.h"
@@ -18,6 +19,9 @@ Look QuickTextDelivery::want(composer::Wanted wanted) {
         if (SUCCEEDED(messenger_.signinName(signin))) lastSignin_ = signin;
     });
     wish.owner = lastSignin_;
+    // Tried now, the wish waits for the next tick, not for the end of this
+    // one: a conversation opened for it is listed by then.
+    wish.triedThisTick = true;
     return tryNow(std::move(wish));
 }
 
@@ -26,8 +30,8 @@ Look QuickTextDelivery::sendWaiting() {
     // A key of ours left down would change every key the user presses.
     win::releaseOwnKeysLeftDown();
     if (!waiting_) return {};
-    if (waiting_->newThisTick) {
-        waiting_->newThisTick = false;
+    if (waiting_->triedThisTick) {
+        waiting_->triedThisTick = false;
         return {};
     }
     Wish wish = std::move(*waiting_);
@@ -65,12 +69,7 @@ void QuickTextDelivery::settle(Wish wish, Outcome outcome) {
         dropped_ = true;
         return;
     case Outcome::NotNow:
-        waiting_ = std::move(wish);
-        return;
     case Outcome::OnlyOpened:
-        // A conversation that has only just opened gets its keys at the next
-        // tick, once it is listed.
-        wish.newThisTick = true;
         waiting_ = std::move(wish);
         return;
     case Outcome::Failed:
@@ -119,14 +118,38 @@ QuickTextDelivery::Outcome QuickTextDelivery::attempt(Wish& wish, Look& look) {
         front = lookAtTheFront(look);
         if (!front.mayBeUsed()) return Outcome::NotNow;
     }
-    if (front.kind == Front::OurConversation) {
+    if (front.kind == Front::OurConversation && !holdsDraft(front.window)) {
         // The user's own conversation stays in front and reads the keys
         // itself, but now: the add-on takes the slot's text when it handles
         // them, and a second delivery in the same tick would rewrite the
         // slot first.
         return pressHotKey(clock_.now());
     }
+    // The add-on puts the quick text where the caret is and sends the whole
+    // box: a draft of the user's would go to their contact with it, and the
+    // command would be lost in it. The keys go to the hidden conversation
+    // instead, and the user's conversation gets the front and the focus back.
     return throughHiddenConversation(front.window);
+}
+
+// Whether the conversation's text boxes hold anything of the user's, or an
+// input method composes in one. One whose boxes cannot be found cannot be
+// told, and counts as holding a draft.
+bool QuickTextDelivery::holdsDraft(HWND conversation) {
+    const std::vector<HWND> boxes = win::inputBoxes(conversation);
+    if (boxes.empty()) return true;
+    for (HWND box : boxes)
+        if (win::textLength(box) != 0 || win::compositionOpen(box)) return true;
+    return false;
+}
+
+// The hidden conversation's boxes are ours: whatever landed there (a key of
+// the user's during an earlier trip) would go out with the command and spoil
+// it. False when something stays.
+bool QuickTextDelivery::emptyBoxesOf(IMessengerConversationWnd* conversation) {
+    for (HWND box : win::inputBoxes(hiddenConversation::window(conversation)))
+        if (!win::clearText(box) || win::compositionOpen(box)) return false;
+    return true;
 }
 
 // The class goes into `look` as soon as it is read: a try that fails after
@@ -157,6 +180,7 @@ bool QuickTextDelivery::writeSlot(const std::wstring& owner, const std::wstring&
 }
 
 QuickTextDelivery::Outcome QuickTextDelivery::throughHiddenConversation(HWND before) {
+    const HWND focus = GetFocus();
     ComPtr<IMessengerConversationWnd> conversation;
     step([&] { conversation = hiddenConversation::find(messenger_); });
     // The one we opened last is ours to use while it is open, whether or not
@@ -172,9 +196,10 @@ QuickTextDelivery::Outcome QuickTextDelivery::throughHiddenConversation(HWND bef
         // One that does not come to the front gets none, and the wish waits.
         const DWORD start = clock_.now();
         Outcome outcome = Outcome::Failed;
-        if (bringToFront(conversation.get())) outcome = pressHotKey(start);
+        if (bringToFront(conversation.get()) && emptyBoxesOf(conversation.get()))
+            outcome = pressHotKey(start);
         hiddenConversation::hide(conversation.get());
-        handBackTheFront(before, conversation.get());
+        handBackTheFront(before, focus, conversation.get());
         return outcome;
     }
     step([&] { conversation = hiddenConversation::open(messenger_); });
@@ -182,7 +207,7 @@ QuickTextDelivery::Outcome QuickTextDelivery::throughHiddenConversation(HWND bef
     opened_ = conversation;
     bringToFront(conversation.get());
     hiddenConversation::hide(conversation.get());
-    handBackTheFront(before, conversation.get());
+    handBackTheFront(before, focus, conversation.get());
     return Outcome::OnlyOpened;
 }
 
@@ -209,12 +234,17 @@ bool QuickTextDelivery::bringToFront(IMessengerConversationWnd* conversation) {
 // Bringing the hidden conversation to the front made it the active window,
 // and hiding it does not change that when it was hidden already: the user's
 // next keys would go into an invisible conversation. The window that was in
-// front before gets the front back; when there was none (or it has gone),
-// the front goes to the desktop.
-void QuickTextDelivery::handBackTheFront(HWND before, IMessengerConversationWnd* conversation) {
+// front before gets the front back, and the control that had the focus gets
+// it again, so that the user types on where they left off (a text box keeps
+// its caret and selection meanwhile); when there was no window in front (or
+// it has gone), the front goes to the desktop.
+void QuickTextDelivery::handBackTheFront(HWND before, HWND focus,
+                                         IMessengerConversationWnd* conversation) {
     const HWND hidden = hiddenConversation::window(conversation);
     if (before && before != hidden && IsWindow(before)) {
         SetForegroundWindow(before);
+        if (focus && IsWindow(focus) && (focus == before || IsChild(before, focus)))
+            SetFocus(focus);
         return;
     }
     if (hidden && GetForegroundWindow() == hidden) {

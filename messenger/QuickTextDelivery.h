@@ -13,7 +13,11 @@
 //
 // The delivery presses keys and takes the front only where and when that
 // cannot hurt the user, and looks before it touches anything:
-//   - one of this messenger's conversations is in front: the keys go there;
+//   - one of this messenger's conversations is in front, its input box empty:
+//     the keys go there;
+//   - one with a draft in its box: the keys go to the hidden conversation, as
+//     below, and the user's conversation gets the front and its focus back
+//     with the draft as it was;
 //   - a window of this process, or the desktop, is in front: the keys go to
 //     the hidden conversation, brought to the front for the moment they
 //     take, and the front is handed back afterwards;
@@ -24,8 +28,8 @@
 //     up, or one window is losing the front to another;
 //   - the desktop that takes input is not ours (locked, disconnected, another
 //     user's session): the system refuses the front and keys;
-//   - the user is typing, moving the mouse, or holds a key or button
-//     (UserActivity);
+//   - the user is typing, moving the mouse, holds a key or button, or an
+//     input method composes (UserActivity);
 // In the last four cases nothing is asked of the window system and nothing
 // is written; the wish waits, and goes out at the first later tick at which
 // it can.
@@ -82,7 +86,7 @@ public:
     Look want(composer::Wanted wanted);
 
     // The end of a tick: keys of ours the system left down are let go, and
-    // the waiting wish goes out if it can now. One that began waiting during
+    // the waiting wish goes out if it can now. One that was tried earlier in
     // this tick waits for the next, so that a conversation opened for it has
     // been listed by then.
     Look sendWaiting();
@@ -103,7 +107,7 @@ private:
     struct Wish {
         composer::Wanted wanted = composer::Wanted::NowPlaying;
         std::wstring owner; // the sign-in name it is for; empty while unknown
-        bool newThisTick = true;
+        bool triedThisTick = false; // by a want() earlier in this tick
     };
     enum class Outcome {
         Delivered, // the keys went in with the command in the slot
@@ -126,9 +130,11 @@ private:
     void settle(Wish wish, Outcome outcome);
     Front lookAtTheFront(Look& look);
     bool writeSlot(const std::wstring& owner, const std::wstring& text);
+    static bool holdsDraft(HWND conversation);
+    static bool emptyBoxesOf(IMessengerConversationWnd* conversation);
     Outcome throughHiddenConversation(HWND before);
     bool bringToFront(IMessengerConversationWnd* conversation);
-    void handBackTheFront(HWND before, IMessengerConversationWnd* conversation);
+    void handBackTheFront(HWND before, HWND focus, IMessengerConversationWnd* conversation);
     Outcome pressHotKey(DWORD start);
 
     Clock& clock_;

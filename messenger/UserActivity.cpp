@@ -1,5 +1,6 @@
 #include "messenger/UserActivity.h"
 
+#include "platform/InputBox.h"
 #include "platform/Win32.h"
 
 namespace tc {
@@ -19,7 +20,10 @@ DWORD UserActivity::lastUserInput() {
 
 bool UserActivity::keyboardFree() {
     if (clock_.now() - lastUserInput() < kUserPauseMilliseconds) return false;
-    return !win::userHoldsAModifierOrButton();
+    if (win::userHoldsAModifierOrButton()) return false;
+    // A composition gets its text without the keys the pause watches, and
+    // may stay open across one.
+    return !win::compositionOpen(GetFocus());
 }
 
 void UserActivity::ownKeysRead() {

@@ -3,8 +3,10 @@
 // they type lands between their keys, and the add-on sends the conversation's
 // input box with the quick text; pressed while they hold Ctrl, Shift, Alt or
 // Windows it becomes another chord (Ctrl+Alt+0 is AltGr+0 and types a
-// character; Alt+Shift switches the keyboard layout). Bringing a window to
-// the front while they type takes their next keys.
+// character; Alt+Shift switches the keyboard layout); pressed while an input
+// method composes (a keyboard for another script, dictation), it ends the
+// composition into the box. Bringing a window to the front while they type
+// takes their next keys.
 #include "platform/Clock.h"
 
 #include <windows.h>
@@ -20,9 +22,10 @@ public:
     UserActivity(const UserActivity&) = delete;
     UserActivity& operator=(const UserActivity&) = delete;
 
-    // The user has given no input for the pause and holds no mouse button
-    // and no modifier key. Any other key held down repeats, and each repeat
-    // is input.
+    // The user has given no input for the pause, holds no mouse button and
+    // no modifier key, and no input method composes in the window with the
+    // keyboard focus. Any other key held down repeats, and each repeat is
+    // input.
     bool keyboardFree();
 
     // Our own keys have just been read: the input they made is not the

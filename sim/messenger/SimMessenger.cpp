@@ -30,6 +30,7 @@ class WindowObject;
 
 struct ConversationRecord {
     HWND window = nullptr;
+    HWND box = nullptr; // its input box
     std::wstring contact;
     ComPtr<WindowObject> object;
     bool contactsFail = false;
@@ -40,6 +41,7 @@ struct ConversationRecord {
     int hotKeys = 0;
     int activations = 0;
     std::wstring keys;
+    std::vector<std::wstring> messages;
 };
 
 struct Sink {
@@ -400,16 +402,17 @@ private:
 
 // --- The add-on: Alt+0 sends quick text 09 ------------------------------------
 
-bool readQuickText(std::wstring& text) {
+// Quick text 09 and whether it is sent at once (a DWORD "AutoSend" that is
+// not 0); false when there is no text.
+bool readQuickText(std::wstring& text, bool& autoSend) {
     RegKey key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, quickTextPath(state().signinName).c_str(), 0,
                       KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return false;
-    DWORD type = 0, autoSend = 0, size = sizeof autoSend;
-    if (RegQueryValueExW(key.get(), L"AutoSend", nullptr, &type,
-                         reinterpret_cast<BYTE*>(&autoSend), &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof autoSend || autoSend == 0)
-        return false;
+    DWORD type = 0, send = 0, size = sizeof send;
+    autoSend = RegQueryValueExW(key.get(), L"AutoSend", nullptr, &type,
+                                reinterpret_cast<BYTE*>(&send), &size) == ERROR_SUCCESS &&
+               type == REG_DWORD && size == sizeof send && send != 0;
     size = 0;
     if (RegQueryValueExW(key.get(), L"Message", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         type != REG_SZ)
@@ -434,6 +437,12 @@ std::wstring heldModifiers() {
     return held;
 }
 
+std::wstring boxText(HWND box) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(box, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
 void onHotKey(HWND window) {
     State& s = state();
     ++s.hotKeys;
@@ -441,8 +450,19 @@ void onHotKey(HWND window) {
     if (!r) return;
     ++r->hotKeys;
     r->keys += L"[Alt+0]";
-    std::wstring text;
-    if (!s.signedIn || !readQuickText(text)) return;
+    std::wstring quick;
+    bool autoSend = false;
+    if (!s.signedIn || !readQuickText(quick, autoSend)) return;
+    // The quick text goes where the caret is; AutoSend then sends the box.
+    std::wstring text = quick;
+    if (r->box) {
+        SendMessageW(r->box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(quick.c_str()));
+        if (!autoSend) return;
+        text = boxText(r->box);
+        SetWindowTextW(r->box, L"");
+    } else if (!autoSend) {
+        return;
+    }
     const std::wstring command = L"/name ";
     if (text.compare(0, command.size(), command) == 0) {
         Bstr previous(s.friendlyName);
@@ -459,6 +479,46 @@ void onHotKey(HWND window) {
         return;
     }
     s.timeline.push_back({GetTickCount(), window, r->contact, text, s.friendlyName});
+}
+
+// Alt+0 in a conversation, whichever of its windows has the focus: with
+// another modifier held it is another chord, not the hot key (Ctrl+Alt+0 is
+// AltGr+0 on many layouts and types a character), and the add-on does
+// nothing. The system's own handling sees the key too: Alt was not pressed
+// alone.
+void onKeyDown(HWND conversation, WPARAM key) {
+    if (key != '0' || GetKeyState(VK_MENU) >= 0) return;
+    const std::wstring held = heldModifiers();
+    if (held.empty()) onHotKey(conversation);
+    else if (ConversationRecord* r = find(conversation)) r->keys += L"[" + held + L"Alt+0]";
+}
+
+WNDPROC g_boxProc = nullptr; // the edit control's own
+
+LRESULT CALLBACK inputBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND conversation = GetParent(box);
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (wParam == VK_RETURN && message == WM_KEYDOWN) {
+            // Enter sends the box as the user's message.
+            if (ConversationRecord* r = find(conversation)) {
+                r->keys += L"[Enter]";
+                const std::wstring text = boxText(box);
+                if (!text.empty()) r->messages.push_back(text);
+            }
+            SetWindowTextW(box, L"");
+            return 0;
+        }
+        onKeyDown(conversation, wParam);
+        break;
+    case WM_CHAR:
+        if (wParam == L'\r') return 0;
+        if (ConversationRecord* r = find(conversation)) r->keys += static_cast<wchar_t>(wParam);
+        break;
+    default: break;
+    }
+    return CallWindowProcW(g_boxProc, box, message, wParam, lParam);
 }
 
 HWND contactListWindow() {
@@ -481,16 +541,7 @@ LRESULT CALLBACK conversationProc(HWND window, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-        if (wParam == '0' && GetKeyState(VK_MENU) < 0) {
-            // With another modifier held it is another chord, not the hot
-            // key (Ctrl+Alt+0 is AltGr+0 on many layouts and types a
-            // character): the add-on does nothing.
-            const std::wstring held = heldModifiers();
-            if (held.empty()) onHotKey(window);
-            else if (ConversationRecord* r = find(window)) r->keys += L"[" + held + L"Alt+0]";
-            // The system's own handling sees the key too: Alt was not
-            // pressed alone.
-        }
+        onKeyDown(window, wParam);
         break;
     case WM_CHAR:
         if (ConversationRecord* r = find(window)) r->keys += static_cast<wchar_t>(wParam);
@@ -511,6 +562,18 @@ LRESULT CALLBACK conversationProc(HWND window, UINT message, WPARAM wParam, LPAR
                 SetForegroundWindow(decoyWindow());
                 return 0;
             }
+            // The input box takes the focus, as it does in a messenger's
+            // conversation.
+            if (r && r->box && !HIWORD(wParam)) {
+                SetFocus(r->box);
+                return 0;
+            }
+        }
+        break;
+    case WM_SETFOCUS:
+        if (ConversationRecord* r = find(window); r && r->box) {
+            SetFocus(r->box);
+            return 0;
         }
         break;
     case WM_CLOSE:
@@ -558,6 +621,14 @@ ConversationRecord* createConversation(const std::wstring& contact, bool refuse)
     if (!window) return nullptr;
     ConversationRecord r;
     r.window = window;
+    r.box = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 8, 200, 330, 24,
+                            window, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (r.box) {
+        WNDPROC own = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+            r.box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(inputBoxProc)));
+        if (!g_boxProc) g_boxProc = own;
+    }
     r.contact = contact;
     r.object = ComPtr<WindowObject>::attach(new WindowObject(window, contact));
     r.refuseForeground = refuse;
@@ -851,10 +922,23 @@ void SimMessenger::closeAll() {
 
 std::vector<Conversation> SimMessenger::conversations() const {
     std::vector<Conversation> out;
-    for (const ConversationRecord& r : state().conversations)
+    for (const ConversationRecord& r : state().conversations) {
+        DWORD from = 0, to = 0;
+        if (r.box) SendMessageW(r.box, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                                reinterpret_cast<LPARAM>(&to));
         out.push_back({r.window, r.contact, IsWindowVisible(r.window) != FALSE, r.hotKeys,
-                       r.activations, r.keys});
+                       r.activations, r.keys, r.box ? boxText(r.box) : std::wstring(),
+                       {static_cast<int>(from), static_cast<int>(to)}, r.messages});
+    }
     return out;
+}
+
+void SimMessenger::setDraft(HWND window, const std::wstring& text) {
+    ConversationRecord* r = find(window);
+    if (!r || !r->box) return;
+    SetWindowTextW(r->box, text.c_str());
+    const int end = static_cast<int>(text.size());
+    SendMessageW(r->box, EM_SETSEL, end, end);
 }
 
 IDispatch* SimMessenger::windowObject(HWND window) const {

@@ -10,11 +10,17 @@
 // windows are real top-level windows of class "IMWindowClass" owned by the
 // thread that opened them.
 //
-// The add-on: when a conversation window receives Alt+0 (and no other
-// modifier is held) it reads quick text 09 of the current sign-in name from
-// the registry at that moment and, with "AutoSend" non-zero, sends it into
-// that conversation. A sent text that starts with "/name " sets the friendly
-// name to the rest. Every send is kept in a timeline.
+// A conversation has an input box (an edit control) that takes the focus
+// when the window is activated; Enter sends the box's text as the user's
+// message and empties it.
+//
+// The add-on: when a conversation receives Alt+0 (and no other modifier is
+// held) it reads quick text 09 of the current sign-in name from the
+// registry at that moment, puts it into the input box where the caret is
+// and, with "AutoSend" non-zero, sends the whole box: a draft of the user's
+// goes out with it. A sent text that starts with "/name " sets the friendly
+// name to the rest; any other is a message to the contact. Every send of the
+// add-on is kept in a timeline.
 //
 // Everything runs on the thread that registered the class (an STA thread).
 // Windows, events and keys are handled when that thread pumps messages.
@@ -23,6 +29,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tc::sim {
@@ -32,7 +39,7 @@ struct SentText {
     DWORD tick = 0;                 // GetTickCount() when the hot key was handled
     HWND window = nullptr;          // the conversation it went into
     std::wstring contact;           // that conversation's first contact
-    std::wstring text;              // the quick text as read from the registry
+    std::wstring text;              // the whole box as sent: the quick text, and any draft
     std::wstring friendlyNameAfter; // the friendly name once the text was handled
 };
 
@@ -46,8 +53,12 @@ struct Conversation {
     // What reached it from the keyboard, in order: each character typed,
     // "[Alt+0]" for each hot key, and "[Ctrl+Alt+0]" and the like for Alt+0
     // with another modifier held, which is not the hot key; "[menu]" when
-    // the keys opened its menu (Alt pressed and let go alone).
+    // the keys opened its menu (Alt pressed and let go alone); "[Enter]"
+    // for Enter in the input box.
     std::wstring keys;
+    std::wstring draft;                 // the input box's text now
+    std::pair<int, int> selection;      // the input box's caret or selection now
+    std::vector<std::wstring> messages; // what the user sent with Enter
 };
 
 class SimMessenger {
@@ -89,6 +100,9 @@ public:
     void closeAll();
     // The open conversations in the order they opened.
     std::vector<Conversation> conversations() const;
+    // Puts text into the conversation's input box, the caret after it, as if
+    // the user had typed it.
+    void setDraft(HWND window, const std::wstring& text);
     // The automation object of an open conversation (IMessengerConversationWnd,
     // as IDispatch), with a new reference; null when unknown.
     IDispatch* windowObject(HWND window) const;

@@ -528,7 +528,8 @@ LRESULT CALLBACK closeOnActivate(int code, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK closeOnKey(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && g_closeAt == CloseAt::HotKey && g_closeTarget && wParam == '0' &&
-        !(lParam & (1u << 31)) && GetFocus() == g_closeTarget)
+        !(lParam & (1u << 31)) &&
+        (GetFocus() == g_closeTarget || IsChild(g_closeTarget, GetFocus())))
         return closeTarget(); // swallowed with its window
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -55,6 +55,11 @@ protected:
         return L"<closed>";
     }
     static bool down(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
+    static sim::Conversation conversation(HWND window) {
+        for (const sim::Conversation& c : messenger().conversations())
+            if (c.window == window) return c;
+        return {};
+    }
 
     // The user's conversation with Bob in front, and the first song's name
     // gone out there.
@@ -183,10 +188,38 @@ TEST_F(ForegroundRule, TypingHoldsTheNameBackAndEveryKeyReachesTheConversation) 
             EXPECT_EQ(tick(), Sends{}) << "a tick while typing";
         }
     }
+    rule::userTypes(VK_RETURN);
     EXPECT_EQ(tick(), Sends{});
     clock().advance(kUserPauseMilliseconds);
     EXPECT_EQ(tick(), Sends({kPlaying})) << "after the pause";
-    EXPECT_EQ(keysOf(user), L"[Alt+0]" + typed + L"[Alt+0]");
+    EXPECT_EQ(keysOf(user), L"[Alt+0]" + typed + L"[Enter][Alt+0]");
+    EXPECT_EQ(conversation(user).messages, std::vector<std::wstring>{typed});
+}
+
+// A reply the user left unsent in their conversation is theirs: the name
+// goes through the hidden conversation, and the user's conversation gets
+// the front and the focus back with its draft, caret and all.
+TEST_F(ForegroundRule, ADraftInTheUsersConversationIsNeverSentAndTheyTypeOnWhereTheyLeftOff) {
+    HWND user = songInTheUsersConversation();
+    for (wchar_t c : std::wstring(L"SEE YOU")) rule::userTypes(c);
+    player.stop();
+    EXPECT_EQ(tick(), Sends{}) << "typing";
+    userPauses();
+    EXPECT_EQ(tick(), Sends{}) << "opens the hidden conversation";
+    background().tick();
+    const std::vector<sim::SentText> sent = newEntries();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].text, kPlain);
+    EXPECT_EQ(sent[0].contact, L"Debug.Window");
+    const sim::Conversation after = conversation(user);
+    EXPECT_EQ(after.draft, L"see you");
+    EXPECT_TRUE(after.messages.empty());
+    EXPECT_EQ(after.hotKeys, 1) << "only the first song's";
+    EXPECT_EQ(GetForegroundWindow(), user);
+    EXPECT_EQ(GetParent(GetFocus()), user) << "the focus in its box";
+    rule::userTypes('X');
+    pump(0);
+    EXPECT_EQ(conversation(user).draft, L"see youx");
 }
 
 TEST_F(ForegroundRule, WhileLockedNothingIsTouchedAndTheNewestCommandGoesOutOnceAtTheUnlock) {
