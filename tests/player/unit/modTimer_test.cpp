@@ -68,10 +68,4 @@ TEST(PlayerTitle, EveryTurnIsTheSameSongAndNoOtherOrderIs) {
         EXPECT_FALSE(titleTurnedFrom(other, title)) << printable(other);
 }
 
-TEST(PlayerTitle, Text1KeepsTheTextBeforeTheFirstNul) {
-    EXPECT_EQ(tc::frmWinampText1(std::wstring(L"abc\0   ", 7)), L"abc");
-    EXPECT_EQ(tc::frmWinampText1(std::wstring(L"\0abc", 4)), L"");
-    EXPECT_EQ(tc::frmWinampText1(L"no nul here"), L"no nul here");
-}
-
 } // namespace
