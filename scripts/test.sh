@@ -2,8 +2,9 @@
 # Builds everything (the optimised DLL too) and runs all the tests under
 # Wine, side by side in $TC_TEST_SLOTS slots (default 3), each with a Wine
 # prefix and an X display of its own. Arguments go to ctest; the long tests
-# (label "long": the ten-minute soak, two release builds compared) run only
-# when asked for, e.g. scripts/test.sh -L long.
+# (label "long": the ten-minute soak, two release builds compared) and the
+# kept faults (label "mutants": scripts/mutants.sh) run only when asked for,
+# e.g. scripts/test.sh -L long.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=slots.sh
@@ -26,7 +27,7 @@ slots_file=$TC_BUILD_DIR/test-slots.json
     printf ']}]}\n'
 } >"$slots_file"
 
-labels=(-LE long)
+labels=(-LE "^(long|mutants)$")
 for arg in "$@"; do
     case "$arg" in -L* | --label*) labels=() ;; esac
 done

@@ -1,10 +1,12 @@
-// Registration that cannot finish, per user so that the machine's classes
-// are never touched: it must leave the registry exactly as it found it, and
-// nothing may escape to the caller (COM or regsvr32) as an exception.
+// Registration and its removal that cannot finish, per user so that the
+// machine's classes are never touched: registering must leave the registry
+// exactly as it found it, a removal must say what it left, and nothing may
+// escape to the caller (COM or regsvr32) as an exception.
 #include "PlayerPlugin_h.h"
 #include "platform/Product.h"
 #include "platform/Registry.h"
 #include "plugin/Registration.h"
+#include "sim/common/ImportHook.h"
 #include "tests/support/FailingAllocation.h"
 #include "tests/support/Registry.h"
 
@@ -56,12 +58,24 @@ void readTree(const std::wstring& path, Tree& out) {
     for (const std::wstring& sub : subkeys) readTree(path + L"\\" + sub, out);
 }
 
+const std::wstring kTrees[] = {kClsid, kClasses + product::kProgId,
+                               kClasses + product::kProgIdVersioned, kTypeLib, kInterface};
+
 Tree registrationTrees() {
     Tree t;
-    for (const std::wstring& path : {kClsid, kClasses + product::kProgId, kClasses + product::kProgIdVersioned, kTypeLib,
-                                     kInterface})
-        readTree(path, t);
+    for (const std::wstring& path : kTrees) readTree(path, t);
     return t;
+}
+
+// One tree refuses to go, as one whose rights another program has taken
+// away does.
+std::wstring g_refusedTree;
+using DeleteTree = LSTATUS(WINAPI*)(HKEY, LPCWSTR);
+DeleteTree g_deleteTree = nullptr;
+
+LSTATUS WINAPI refusingDeleteTree(HKEY key, LPCWSTR sub) {
+    if (sub && kClasses + sub == g_refusedTree) return ERROR_ACCESS_DENIED;
+    return g_deleteTree(key, sub);
 }
 
 class RegistrationRollback : public ::testing::Test {
@@ -118,6 +132,29 @@ TEST_F(RegistrationRollback, RunningOutOfMemoryAnywhereChangesNothingAndThrowsNo
             ASSERT_EQ(registrationTrees(), before) << "allocation " << n;
         }
         EXPECT_EQ(hr, S_OK);
+    }
+}
+
+// regsvr32 /u reports what removal returns: a tree left behind is a
+// failure, and it keeps no other tree from going.
+using Unregistration = RegistrationRollback;
+
+TEST_F(Unregistration, ATreeThatRefusesToGoIsAFailureAndTheOthersStillGo) {
+    for (const std::wstring& refused : kTrees) {
+        SCOPED_TRACE(refused);
+        ASSERT_EQ(registerServer(Scope::User), S_OK);
+        g_refusedTree = refused;
+        {
+            sim::ImportHook hook("advapi32.dll", "RegDeleteTreeW",
+                                 reinterpret_cast<void*>(&refusingDeleteTree),
+                                 reinterpret_cast<void**>(&g_deleteTree));
+            ASSERT_TRUE(hook.active());
+            EXPECT_EQ(unregisterServer(Scope::User), SELFREG_E_CLASS);
+        }
+        const Tree left = registrationTrees();
+        EXPECT_EQ(left.count(refused), 1u);
+        for (const auto& key : left) EXPECT_EQ(key.first.rfind(refused, 0), 0u) << key.first;
+        EXPECT_EQ(unregisterServer(Scope::User), S_OK);
     }
 }
 
