@@ -258,7 +258,8 @@ void QuickTextDelivery::handBackTheFront(HWND before, HWND focus,
 // delivery's budget since `start`. Keys the system refused are not waited
 // for, and none of them is left down.
 QuickTextDelivery::Outcome QuickTextDelivery::pressHotKey(DWORD start) {
-    if (!user_.keyboardFree()) return Outcome::NotNow;
+    const bool stillFree = user_.keyboardFree();
+    if (!stillFree) return Outcome::NotNow;
     if (!win::sendAltZero()) {
         user_.ownKeysRead(); // those it took, and their release
         return Outcome::Failed;

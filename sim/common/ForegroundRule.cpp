@@ -13,6 +13,7 @@ namespace {
 
 bool g_on = false;
 bool g_locked = false;
+bool g_secureDesktop = false;
 Counts g_counts;
 
 using SetForegroundWindow_t = BOOL(WINAPI*)(HWND);
@@ -62,9 +63,10 @@ HWND realForeground() {
     return real<GetForegroundWindow_t>(g_real.getForegroundWindow, "GetForegroundWindow")();
 }
 
-// A call for the front while locked: counted and refused.
+// A call for the front or for keys while locked, or while a secure desktop
+// takes the input: counted and refused.
 bool refusedWhileLocked() {
-    if (!g_locked) return false;
+    if (!g_locked && !g_secureDesktop) return false;
     ++g_counts.whileLocked;
     SetLastError(ERROR_ACCESS_DENIED);
     return true;
@@ -118,7 +120,7 @@ UINT WINAPI countedSendInput(UINT n, LPINPUT in, int size) {
 }
 HWND WINAPI ruledGetForegroundWindow() { return g_locked ? nullptr : realForeground(); }
 HDESK WINAPI ruledOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK access) {
-    if (g_locked) {
+    if (g_locked || g_secureDesktop) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
@@ -207,6 +209,7 @@ void install(HMODULE module) {
 }
 
 void setOn(bool on) { g_on = on; }
+void setSecureDesktop(bool up) { g_secureDesktop = up; }
 void setLocked(bool locked) {
     if (g_locked == locked) return;
     g_locked = locked;

@@ -35,6 +35,11 @@ void install(HMODULE module = nullptr);
 void setOn(bool on);
 // Not locked until switched on; works whether the rule is on or not.
 void setLocked(bool locked);
+// A secure desktop over the session that still reports a window in front,
+// as an elevation prompt over a window or a secure screen saver can: the
+// input desktop is not ours, and the front and keys are refused, but
+// GetForegroundWindow answers as before. Off until switched on.
+void setSecureDesktop(bool up);
 
 struct Counts {
     int setForegroundRefused = 0; // refused by the rule

@@ -13,9 +13,15 @@ struct UserWaitFigures {
     // locked, or another program is in front.
     Summary idleUs, typingUs, heldUs, lockedUs, otherUs;
     bool otherStarted = false;
-    // From the user's last key to the add-on's send, in milliseconds.
+    // From the user's last key (Enter, their reply sent) to the add-on's
+    // send, in milliseconds.
     Summary afterLastKey;
     int made = 0, delivered = 0, early = 0;
+    // The reply left unsent in the box: from the song change to the send,
+    // which goes through the hidden conversation, and how long the user's
+    // conversation was out of front for it, in milliseconds.
+    Summary draftChangeToSend, draftOutOfFront;
+    int draftMade = 0, draftDelivered = 0, draftsKept = 0;
 };
 
 // The player must be open with its title seen and the name set. `samples`

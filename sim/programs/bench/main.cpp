@@ -6,7 +6,8 @@
 // the host's view runs in a child process that loads the real DLL.
 //
 //   sim_bench.exe [--rounds N] [--deliveries N] [--changes N] [--first-songs N] [--returns N]
-//                 [--typing N] [--host-ticks N] [--host-phase MS] [--host-breakdown] [--dll PATH]
+//                 [--typing N] [--rest-minutes N] [--host-ticks N] [--host-phase MS]
+//                 [--host-breakdown] [--dll PATH]
 //
 // Prints the figures and their goals; the exit code is 0 unless the set-up
 // failed (the figures are for reading, not a pass/fail test).
@@ -48,6 +49,7 @@ struct Options {
     int firstSongs = 5;
     int returns = 10;
     int typing = 6;
+    int restMinutes = 10;
 };
 
 sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
@@ -91,6 +93,14 @@ double heldMs(bool nowPlaying) {
     return nowMs() - start;
 }
 
+// A delivery that cannot succeed, timed as a whole: a song, which always
+// goes out, on a road just told it may work again, so that no rest after
+// the failures before it makes this one look cheap.
+double heldFailingMs() {
+    background().form.userIsBack();
+    return heldMs(true);
+}
+
 // Lets the add-on handle what the delivery sent; true when it sent one more.
 bool settled(size_t sentBefore) {
     bool sent = pumpUntil([&] { return messenger().sendCount() > sentBefore; }, 1000);
@@ -128,7 +138,7 @@ DeliveryFigures measureDeliveries(const Options& o) {
     // The system refuses the synthesised keys: nothing arrives to be read.
     for (int i = 0; i < o.worstDeliveries; ++i) {
         putFrontWindowInFront();
-        withInputBlocked([&] { blocked.push_back(heldMs(i % 2 == 0)); });
+        withInputBlocked([&] { blocked.push_back(heldFailingMs()); });
         pumpFor(50);
     }
 
@@ -152,13 +162,13 @@ DeliveryFigures measureDeliveries(const Options& o) {
     for (int i = 0; i < o.worstDeliveries; ++i) {
         putFrontWindowInFront();
         const double cpuBefore = threadCpuMs();
-        refused.push_back(heldMs(i % 2 == 0));
+        refused.push_back(heldFailingMs());
         cpu += threadCpuMs() - cpuBefore;
         pumpFor(50);
     }
     f.refusedCpuMs = o.worstDeliveries > 0 ? cpu / o.worstDeliveries : 0;
     putFrontWindowInFront();
-    printCallTimes("one delivery refused the front", [] { heldMs(true); });
+    printCallTimes("one delivery refused the front", [] { heldFailingMs(); });
     messenger().setRefuseForeground(debug, false);
 
     // No hidden conversation yet, and the one the delivery opens never comes
@@ -169,7 +179,7 @@ DeliveryFigures measureDeliveries(const Options& o) {
         pumpFor(50);
         putFrontWindowInFront();
         double held = 0;
-        const double hiding = showWindowMs([&] { held = heldMs(i % 2 == 0); });
+        const double hiding = showWindowMs([&] { held = heldFailingMs(); });
         opening.push_back(held);
         openingLessHide.push_back(held - hiding);
         pumpFor(50);
@@ -177,7 +187,8 @@ DeliveryFigures measureDeliveries(const Options& o) {
     if (HWND d = debugConversation()) messenger().closeConversation(d);
     pumpFor(50);
     putFrontWindowInFront();
-    printCallTimes("one delivery opening a conversation that refuses the front", [] { heldMs(true); });
+    printCallTimes("one delivery opening a conversation that refuses the front",
+                   [] { heldFailingMs(); });
     messenger().setNewWindowsRefuseForeground(false);
     if (HWND d = debugConversation()) messenger().closeConversation(d);
     pumpFor(50);
@@ -379,6 +390,73 @@ int intArg(int argc, char** argv, const char* name, int fallback) {
     return fallback;
 }
 
+// A road that keeps failing: the hidden conversation never comes to the
+// front for `minutes` of ticks, on a clock the bench moves a second a tick
+// (a second delivery of the product's own, with the same rules, so that the
+// minutes take moments). How often the user sees it fetched.
+struct RestFigures {
+    int ticks = 0, fetched = 0;
+    double longestGapS = 0, lastGapS = 0;
+    bool deliveredAfter = false;
+};
+
+RestFigures measureRest(int minutes) {
+    class SteppedClock final : public Clock {
+    public:
+        DWORD now() override { return now_; }
+        void sleep(DWORD ms) override {
+            now_ += ms;
+            Sleep(0);
+        }
+        void advance(DWORD ms) { now_ += ms; }
+
+    private:
+        DWORD now_ = 1000;
+    } clock;
+    RestFigures f;
+    if (HWND d = debugConversation()) messenger().closeConversation(d);
+    pumpFor(50);
+    frmSendText form{clock};
+    if (FAILED(form.load())) return f;
+    putFrontWindowInFront();
+    messenger().setNewWindowsRefuseForeground(true);
+    form.changeName(); // opens the hidden conversation, which refuses the front
+    messenger().setNewWindowsRefuseForeground(false);
+    const HWND debug = debugConversation();
+    const auto activations = [&] {
+        for (const sim::Conversation& c : messenger().conversations())
+            if (c.window == debug) return c.activations;
+        return 0;
+    };
+    clock.advance(kUserPauseMilliseconds); // the user has left the keyboard alone
+    int seen = activations();
+    DWORD lastFetch = clock.now();
+    for (f.ticks = 0; f.ticks < minutes * 60; ++f.ticks) {
+        clock.advance(1000);
+        form.sendWaiting();
+        pumpFor(1);
+        if (activations() > seen) {
+            seen = activations();
+            const double gap = (clock.now() - lastFetch) / 1000.0;
+            f.longestGapS = std::max(f.longestGapS, gap);
+            f.lastGapS = gap;
+            lastFetch = clock.now();
+            ++f.fetched;
+        }
+    }
+    // It comes to the front again: the name goes out at the next try.
+    messenger().setRefuseForeground(debug, false);
+    const size_t before = messenger().sendCount();
+    for (int t = 0; t <= static_cast<int>(kRestMilliseconds / 1000) && !f.deliveredAfter; ++t) {
+        clock.advance(1000);
+        form.sendWaiting();
+        f.deliveredAfter = settled(before);
+    }
+    if (HWND d = debugConversation()) messenger().closeConversation(d);
+    pumpFor(50);
+    return f;
+}
+
 bool flagArg(int argc, char** argv, const char* name) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], name) == 0) return true;
@@ -424,6 +502,7 @@ int main(int argc, char** argv) {
     o.firstSongs = intArg(argc, argv, "--first-songs", o.firstSongs);
     o.returns = intArg(argc, argv, "--returns", o.returns);
     o.typing = intArg(argc, argv, "--typing", o.typing);
+    o.restMinutes = intArg(argc, argv, "--rest-minutes", o.restMinutes);
 
     sim::SimMessenger& m = messenger();
     if (FAILED(m.registerClass())) {
@@ -495,6 +574,23 @@ int main(int argc, char** argv) {
         std::printf("  WAITING max %.3f ms (a tick's try)  goal < 1 ms: %s\n", waiting.held.max,
                     verdict(waiting.held.max < 1.0));
     }
+    std::fflush(stdout);
+
+    std::printf("\nA road that keeps failing (the hidden conversation never comes to the front), "
+                "%d minutes of ticks\n", o.restMinutes);
+    const RestFigures rest = measureRest(o.restMinutes);
+    std::printf("  hidden conversation fetched %d times in %d ticks (every tick would be %d): %d in "
+                "a row, then once a rest has passed\n",
+                rest.fetched, rest.ticks, rest.ticks, kFailedTriesBeforeRest);
+    std::printf("  longest time between two fetches %.0f s, the last %.0f s; the name went out "
+                "once it came to the front: %s\n",
+                rest.longestGapS, rest.lastGapS, rest.deliveredAfter ? "yes" : "NO");
+    std::printf("  REST at most one fetch per %lu s after %d failures: %s\n",
+                kRestMilliseconds / 1000, kFailedTriesBeforeRest,
+                rest.fetched <= kFailedTriesBeforeRest + rest.ticks / static_cast<int>(kRestMilliseconds / 1000) + 1 &&
+                        rest.deliveredAfter
+                    ? "within goal"
+                    : "OVER GOAL");
     std::fflush(stdout);
 
     std::printf("\nLatency: title change to the add-on's send of the new name (tick %u ms)\n",

@@ -186,15 +186,17 @@ void anotherProgramScene(sim::SimMessenger& m, Watcher& w, const std::wstring& n
     w.pumpFor(500);
 }
 
-// The user types a reply in a conversation while the song ends. Alt+0
-// between their keys would send their half-typed text with the quick text:
-// the plain name waits until they pause.
+// The user types a reply in a conversation while the song ends, and leaves
+// it unsent to think. Alt+0 between their keys, or into the box that holds
+// their draft, would send the draft with the quick text: the plain name
+// waits for the pause after their last key, goes out through the hidden
+// conversation, and the reply stays in the box as they left it.
 void typingScene(sim::SimMessenger& m, Watcher& w, const std::wstring& nowPlaying,
                  const std::wstring& plainName, Verdict& v) {
     sim::PlayerSim p(2);
     HWND carol = playInAConversation(m, w, p, L"carol@example.com", 4, nowPlaying, v);
     const std::wstring reply = L"see you at eight";
-    line("user", L"types a reply, a key every 250 ms: '" + reply + L"'");
+    line("user", L"types a reply, a key every 250 ms, and leaves it unsent: '" + reply + L"'");
     DWORD lastKey = 0;
     for (size_t i = 0; i < reply.size(); ++i) {
         sim::foregroundRule::userTypes(static_cast<WORD>(towupper(reply[i])));
@@ -205,27 +207,30 @@ void typingScene(sim::SimMessenger& m, Watcher& w, const std::wstring& nowPlayin
         }
         w.pumpFor(250);
     }
-    line("user", L"stops typing");
+    line("user", L"stops typing to think");
     const bool arrived = w.pumpUntilSent(3 * kTickMs);
     wchar_t seconds[32];
     swprintf(seconds, 32, L"%.2f", (GetTickCount() - lastKey) / 1000.0);
     line("plug-in", arrived ? L"the waiting command went out " + std::wstring(seconds) +
                                   L" s after the user's last key (a pause of 1 s, then the "
-                                  L"next tick)"
+                                  L"next tick), through the hidden conversation"
                             : L"the waiting command did not go out");
     check(m, plainName, v);
-    std::wstring keys;
+    sim::Conversation after;
     for (const sim::Conversation& c : m.conversations())
-        if (c.window == carol) keys = c.keys;
+        if (c.window == carol) after = c;
     ++v.checks;
-    const std::wstring expected = L"[Alt+0]" + reply + L"[Alt+0]";
-    if (keys == expected) {
-        line("check", L"the conversation got every key of the reply, and Alt+0 only after "
-                      L"them: '" + keys + L"'  ok");
+    const std::wstring expectedKeys = L"[Alt+0]" + reply;
+    if (after.draft == reply && after.messages.empty() && after.keys == expectedKeys &&
+        GetForegroundWindow() == carol) {
+        line("check", L"the reply is still in the box, unsent, with no Alt+0 in it, and the "
+                      L"conversation is in front: '" + after.draft + L"'  ok");
     } else {
         ++v.failures;
-        line("check", L"the conversation got '" + keys + L"', expected '" + expected +
-                          L"'  MISMATCH");
+        line("check", L"the box holds '" + after.draft + L"', " +
+                          std::to_wstring(after.messages.size()) + L" messages sent, keys '" +
+                          after.keys + L"'; expected '" + reply + L"' unsent, keys '" +
+                          expectedKeys + L"', the conversation in front  MISMATCH");
     }
     line("user", L"closes the player and the conversation, and is back in the messenger's "
                  L"contact list");

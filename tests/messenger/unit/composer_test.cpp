@@ -170,3 +170,75 @@ TEST(ComposeModes, ValuesAreUsedExactlyAsStored) {
 }
 
 } // namespace
+
+namespace decide_ {
+
+using tc::composer::Decision;
+using tc::composer::Wanted;
+using tc::shownName::Shown;
+using Kind = Decision::Kind;
+
+// What goes out is decided from the name as it stands when it goes: every
+// song is sent, a plain name only where it changes the name and takes back
+// a name of ours, and what was last shown tells where the user's own name
+// ends after the tag or the mode changed.
+TEST(Decide, FromTheNameAsItStandsAndWhatWasShown) {
+    const std::optional<Shown> none;
+    const Shown shownTagged = {L"Ann listening: (!WAT)", L"Ann"};
+    const Shown shownCustom = {L"DJ Ann live (!WAT)", L"Ann"};
+    const std::map<std::wstring, std::wstring> current = {{L"CurrentName", L"1"},
+                                                          {L"CurrentTag", L"on air"}};
+    const std::map<std::wstring, std::wstring> custom = {{L"CustomName", L"1"},
+                                                         {L"CustomNamePl", L"DJ Ann"},
+                                                         {L"CustomTagPl", L"live"},
+                                                         {L"CustomNameNotPl", L"Ann away"}};
+    const struct {
+        const char* what;
+        Wanted wanted;
+        std::map<std::wstring, std::wstring> settings;
+        std::optional<std::wstring> friendly;
+        std::optional<Shown> shown;
+        Kind kind;
+        std::wstring command;
+    } cases[] = {
+        {"a song on the user's name", Wanted::NowPlaying, current, L"Ann", none, Kind::Send,
+         L"/name Ann on air (!WAT)"},
+        {"a song on a name shown with the old tag", Wanted::NowPlaying, current,
+         L"Ann listening: (!WAT)", shownTagged, Kind::Send, L"/name Ann on air (!WAT)"},
+        {"a song on the same name again", Wanted::NowPlaying, current, L"Ann on air (!WAT)", none,
+         Kind::Send, L"/name Ann on air (!WAT)"},
+        {"a song, the name unreadable", Wanted::NowPlaying, current, std::nullopt, none,
+         Kind::Wait, L""},
+        {"a custom song, the name unreadable", Wanted::NowPlaying, custom, std::nullopt, none,
+         Kind::Send, L"/name DJ Ann live (!WAT)"},
+        {"the stop of a name shown with the old tag", Wanted::Plain, current,
+         L"Ann listening: (!WAT)", shownTagged, Kind::Send, L"/name Ann"},
+        {"the stop on a plain name", Wanted::Plain, current, L"Ann", none, Kind::Nothing, L""},
+        {"the stop on a name the user set", Wanted::Plain, current, L"Ann (away till 5)",
+         shownTagged, Kind::Nothing, L""},
+        {"the stop, the name unreadable", Wanted::Plain, current, std::nullopt, shownTagged,
+         Kind::Wait, L""},
+        {"a custom stop of the name shown", Wanted::Plain, custom, L"DJ Ann live (!WAT)",
+         shownCustom, Kind::Send, L"/name Ann away"},
+        {"a custom stop on a name the user set", Wanted::Plain, custom, L"Ann (away till 5)",
+         shownCustom, Kind::Nothing, L""},
+        {"a name left, exactly ours", Wanted::PlainIfLeftByUs, current, L"Ann on air (!WAT)", none,
+         Kind::Send, L"/name Ann"},
+        {"a name left, only with our tag", Wanted::PlainIfLeftByUs, current,
+         L"Ann on air Artist - Song", none, Kind::Nothing, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Inputs in;
+        in.settings = c.settings;
+        const Decision d = tc::composer::decide(c.wanted, in.sources(), c.friendly, c.shown);
+        EXPECT_EQ(d.kind, c.kind);
+        EXPECT_EQ(d.command, c.command);
+        if (c.wanted == Wanted::NowPlaying && d.kind == Kind::Send) {
+            ASSERT_TRUE(d.shown);
+            EXPECT_EQ(L"/name " + d.shown->name, d.command) << "what is kept is what is sent";
+        }
+    }
+}
+
+} // namespace decide_

@@ -227,6 +227,17 @@ TEST_F(Delivery, KeysForTheDebugConversationNeverReachTheUsersConversation) {
     EXPECT_EQ(conversation(user).hotKeys, 0);
 }
 
+// The hidden conversation's box is ours: a key the user pressed during its
+// moment in front stays there, and would spoil every command after it.
+TEST_F(Delivery, AStrayCharacterInTheHiddenConversationNeverGoesOutWithTheCommand) {
+    HWND debug = hiddenDebugConversation();
+    messenger().setDraft(debug, L"x");
+    frontWindow();
+    form().changeName();
+    EXPECT_EQ(sentTo(), Sent({{debug, kPlaying}}));
+    EXPECT_EQ(messenger().friendlyName(), L"Ann listening: (!WAT)");
+}
+
 // The system may deliver synthesised keys a moment after SendInput returns,
 // as Windows' input thread does: here a thread of ours sends them 20 ms
 // later.

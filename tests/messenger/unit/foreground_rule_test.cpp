@@ -11,6 +11,8 @@
 #include "sim/player/PlayerSim.h"
 #include "tests/support/BackgroundTest.h"
 
+#include <imm.h>
+
 #include <algorithm>
 
 namespace tc::test {
@@ -28,6 +30,7 @@ protected:
     }
     void TearDown() override {
         rule::setLocked(false);
+        rule::setSecureDesktop(false);
         rule::setOn(false);
     }
 
@@ -72,6 +75,7 @@ protected:
     }
 
     sim::PlayerSim player{2};
+    int song = 1;
 };
 
 TEST_F(ForegroundRule, AnotherProgramGetsNothingAndTheNewestCommandGoesOutWhenTheUserIsBack) {
@@ -177,6 +181,49 @@ TEST_F(ForegroundRule, AHeldCtrlKeepsTheHiddenConversationAwayFromTheFront) {
     EXPECT_EQ(tick(), Sends({kPlaying}));
 }
 
+// An input method composing (a keyboard for another script, dictation) adds
+// text without the keys the pause watches, and may stay open across it:
+// Alt+0, or the front taken away for the hidden conversation, would end the
+// composition. Wine opens none, so one is played at the plug-in's imports,
+// in the window that has the keyboard focus.
+HWND g_composingIn = nullptr;
+const HIMC kComposition = reinterpret_cast<HIMC>(static_cast<INT_PTR>(0x7C0));
+void *g_getContext = nullptr, *g_releaseContext = nullptr, *g_getComposition = nullptr;
+HIMC WINAPI composingGetContext(HWND window) {
+    if (window && window == g_composingIn) return kComposition;
+    return reinterpret_cast<HIMC(WINAPI*)(HWND)>(g_getContext)(window);
+}
+BOOL WINAPI composingReleaseContext(HWND window, HIMC context) {
+    if (context == kComposition) return TRUE;
+    return reinterpret_cast<BOOL(WINAPI*)(HWND, HIMC)>(g_releaseContext)(window, context);
+}
+LONG WINAPI composingGetCompositionString(HIMC context, DWORD index, LPVOID buffer, DWORD bytes) {
+    if (context == kComposition) return index == GCS_COMPSTR ? 4 : 0;
+    return reinterpret_cast<LONG(WINAPI*)(HIMC, DWORD, LPVOID, DWORD)>(g_getComposition)(
+        context, index, buffer, bytes);
+}
+
+TEST_F(ForegroundRule, AnOpenCompositionHoldsTheNameBack) {
+    sim::ImportHook context("imm32.dll", "ImmGetContext",
+                            reinterpret_cast<void*>(&composingGetContext), &g_getContext);
+    sim::ImportHook release("imm32.dll", "ImmReleaseContext",
+                            reinterpret_cast<void*>(&composingReleaseContext), &g_releaseContext);
+    sim::ImportHook composition("imm32.dll", "ImmGetCompositionStringW",
+                                reinterpret_cast<void*>(&composingGetCompositionString),
+                                &g_getComposition);
+    ASSERT_TRUE(context.active() && release.active() && composition.active());
+    HWND user = songInTheUsersConversation();
+    g_composingIn = GetFocus();
+    ASSERT_EQ(GetParent(g_composingIn), user) << "composing in the conversation's box";
+    player.play(2);
+    rule::resetCounts();
+    EXPECT_EQ(tick(3), Sends{});
+    EXPECT_EQ(rule::counts().frontRequests, 0) << "the front stays where the user composes";
+    EXPECT_EQ(conversation(user).hotKeys, 1);
+    g_composingIn = nullptr;
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+}
+
 TEST_F(ForegroundRule, TypingHoldsTheNameBackAndEveryKeyReachesTheConversation) {
     HWND user = songInTheUsersConversation();
     player.play(2);
@@ -222,23 +269,104 @@ TEST_F(ForegroundRule, ADraftInTheUsersConversationIsNeverSentAndTheyTypeOnWhere
     EXPECT_EQ(conversation(user).draft, L"see youx");
 }
 
+// Locked, or a secure desktop taking the input while a window is still
+// reported in front (an elevation prompt over it, a secure screen saver):
+// the look at the input desktop decides, not the window in front.
 TEST_F(ForegroundRule, WhileLockedNothingIsTouchedAndTheNewestCommandGoesOutOnceAtTheUnlock) {
     songInTheUsersConversation();
+    const struct {
+        const char* what;
+        void (*set)(bool);
+    } sessions[] = {{"locked", rule::setLocked}, {"a secure desktop", rule::setSecureDesktop}};
+    for (const auto& session : sessions) {
+        SCOPED_TRACE(session.what);
+        session.set(true);
+        rule::resetCounts();
+        const DWORD clockBefore = clock().now();
+        player.play(++song);
+        EXPECT_EQ(tick(), Sends{});
+        player.stop();
+        EXPECT_EQ(tick(2), Sends{});
+        EXPECT_EQ(rule::counts().total(), 0) << "no front asked for, no keys";
+        EXPECT_EQ(clock().now(), clockBefore) << "the thread is never held";
+        EXPECT_EQ(slotMessage(), kPlaying) << "nothing written";
 
-    rule::setLocked(true);
-    rule::resetCounts();
-    const DWORD clockBefore = clock().now();
+        session.set(false);
+        EXPECT_EQ(tick(), Sends({kPlain}));
+        EXPECT_EQ(tick(2), Sends{}) << "once";
+        player.play(++song);
+        EXPECT_EQ(tick(), Sends({kPlaying}));
+    }
+}
+
+// The user starts typing while the hidden conversation comes to the front:
+// the look just before the keys holds Alt+0 back, and the name waits.
+HWND g_typeWhenInFront = nullptr;
+void* g_setForeground = nullptr;
+BOOL WINAPI typingSetForegroundWindow(HWND window) {
+    const BOOL done = reinterpret_cast<BOOL(WINAPI*)(HWND)>(g_setForeground)(window);
+    if (window == std::exchange(g_typeWhenInFront, nullptr)) rule::userTypes('K');
+    return done;
+}
+
+TEST_F(ForegroundRule, AKeyTypedWhileTheHiddenConversationComesToTheFrontHoldsAltZeroBack) {
+    ASSERT_TRUE(player.open());
+    player.play(1);
+    messenger().showContactList();
+    EXPECT_EQ(tick(), Sends{}) << "opens the hidden conversation";
+    EXPECT_EQ(tick(), Sends({kPlaying}));
+    HWND hidden = nullptr;
+    for (const sim::Conversation& c : messenger().conversations())
+        if (c.contact == L"Debug.Window") hidden = c.window;
+    ASSERT_TRUE(hidden);
+
+    sim::ImportHook typing("user32.dll", "SetForegroundWindow",
+                           reinterpret_cast<void*>(&typingSetForegroundWindow), &g_setForeground);
+    g_typeWhenInFront = hidden;
     player.play(2);
     EXPECT_EQ(tick(), Sends{});
-    player.stop();
-    EXPECT_EQ(tick(2), Sends{});
-    EXPECT_EQ(rule::counts().total(), 0) << "no front asked for, no keys";
-    EXPECT_EQ(clock().now(), clockBefore) << "the thread is never held";
-    EXPECT_EQ(slotMessage(), kPlaying) << "nothing written";
+    EXPECT_EQ(g_typeWhenInFront, nullptr) << "the user typed during the trip";
+    EXPECT_EQ(conversation(hidden).hotKeys, 1) << "no Alt+0 among the user's keys";
+    EXPECT_TRUE(form().commandWaits());
+    userPauses();
+    EXPECT_EQ(tick(), Sends({kPlaying})) << "and their key never goes out with it";
+}
 
+// The system takes our Alt down, then the session locks and refuses the
+// key-ups: Alt stays down while locked, and is let go once the session is
+// the user's again, or their next keys would become shortcuts.
+bool g_lockAfterAlt = false;
+void* g_sendInputBeforeLock = nullptr;
+UINT WINAPI lockingSendInput(UINT n, LPINPUT in, int size) {
+    const auto send = reinterpret_cast<UINT(WINAPI*)(UINT, LPINPUT, int)>(g_sendInputBeforeLock);
+    if (!std::exchange(g_lockAfterAlt, false)) return send(n, in, size);
+    const UINT taken = send(1, in, size);
+    rule::setLocked(true);
+    return taken;
+}
+
+TEST_F(ForegroundRule, OurAltLeftDownByALockIsLetGoAtTheUnlock) {
+    HWND user = messenger().openConversation(L"bob@example.com");
+    {
+        sim::ImportHook locking("user32.dll", "SendInput",
+                                reinterpret_cast<void*>(&lockingSendInput), &g_sendInputBeforeLock);
+        g_lockAfterAlt = true;
+        form().changeName();
+    }
+    pump(0);
+    EXPECT_TRUE(down(VK_MENU)) << "the lock refused its key-up";
+    EXPECT_EQ(tick(2), Sends{});
+    EXPECT_TRUE(down(VK_MENU)) << "nothing goes in while locked";
     rule::setLocked(false);
-    EXPECT_EQ(tick(), Sends({kPlain}));
-    EXPECT_EQ(tick(2), Sends{}) << "once";
+    pump(0);
+    tick();
+    pump(0);
+    EXPECT_FALSE(down(VK_MENU));
+    EXPECT_EQ(keysOf(user).find(L"[menu]"), std::wstring::npos);
+    userPauses();
+    const Sends later = tick(2);
+    ASSERT_FALSE(later.empty());
+    EXPECT_EQ(later.back(), kPlaying);
 }
 
 TEST_F(ForegroundRule, ACommandWaitingBehindAnotherProgramSurvivesALockAndAnUnlock) {

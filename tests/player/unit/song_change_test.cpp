@@ -25,10 +25,13 @@ TEST_F(SongChange, StopPauseAndResume) {
     player.play(2);
     EXPECT_EQ(tick(), Sends({kPlaying}));
 
-    // A stop or a pause: the plain name once, at the tick that sees it.
+    // A stop or a pause: the plain name once, at the tick that sees it; the
+    // ticks after it are idle and ask the messenger nothing.
     player.stop();
     EXPECT_EQ(tick(), Sends({kPlain}));
+    const int reads = messenger().nameReads();
     EXPECT_EQ(tick(), Sends{});
+    EXPECT_EQ(messenger().nameReads(), reads);
     EXPECT_EQ(messenger().friendlyName(), L"Ann");
 
     player.resume();
