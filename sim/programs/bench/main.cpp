@@ -401,6 +401,8 @@ struct RestFigures {
 };
 
 RestFigures measureRest(int minutes) {
+    // Both live as long as the process: the messenger keeps the form's event
+    // sink.
     class SteppedClock final : public Clock {
     public:
         DWORD now() override { return now_; }
@@ -412,11 +414,12 @@ RestFigures measureRest(int minutes) {
 
     private:
         DWORD now_ = 1000;
-    } clock;
+    };
+    static SteppedClock& clock = *new SteppedClock();
     RestFigures f;
     if (HWND d = debugConversation()) messenger().closeConversation(d);
     pumpFor(50);
-    frmSendText form{clock};
+    static frmSendText& form = *new frmSendText(clock);
     if (FAILED(form.load())) return f;
     putFrontWindowInFront();
     messenger().setNewWindowsRefuseForeground(true);
