@@ -2,18 +2,20 @@
 ;
 ; By default it installs for the current user only and needs no administrator
 ; rights: the DLL goes to %LOCALAPPDATA%\Tunecaster and is registered under
-; HKCU\Software\Classes (regsvr32 /n /i:user, i.e. DllInstall(TRUE, "user")).
-; Run elevated with /ALLUSERS it installs to Program Files and registers the
-; plug-in machine-wide instead; then only a folder inside a program folder
-; is accepted, since every user's Messenger loads the DLL from there. A run
-; with administrator rights trusts no path in a folder that the user can
-; write (see "Administrator rights" below).
+; HKCU\Software\Classes. Run elevated with /ALLUSERS it installs to Program
+; Files and registers the plug-in machine-wide instead; then only a folder
+; inside a program folder is accepted, since every user's Messenger loads the
+; DLL from there. Either way the setup writes the registration as data and
+; never runs the DLL (see "Registration" below). A run with administrator
+; rights trusts no path in a folder that the user can write (see
+; "Administrator rights" below).
 ;
 ; Built by scripts/release.sh, which passes:
 ;   /DDLL=<the DLL>  /DOUTFILE=<setup.exe>
 ;   /DIDENTITY=<identity.nsh>, the product's name, version, publisher,
-;   class, library and interface identifiers, ProgIDs and settings key, as
-;   the build generated them from the one place they are stated.
+;   class, library and interface identifiers, ProgIDs, settings key and
+;   registration trees, as the build generated them from the one place they
+;   are stated.
 ;   /DSIGN=<command> when the release is signed: it signs, in place, the
 ;   uninstaller that the setup carries (and writes at install time).
 ; The identifiers let the uninstaller remove the registration even when the
@@ -25,7 +27,8 @@
 ; One install per scope (per user, all users): a second run updates the
 ; install its uninstall entry names, in place or, given another folder, by
 ; moving it there. An uninstaller takes away a registration or an uninstall
-; entry only while it points into its own folder.
+; entry only while it points into its own folder, and an install for one
+; user only from the account whose uninstall entry names its folder.
 ;
 ; Setup switches:
 ;   /S                silent
@@ -48,19 +51,27 @@
 ; Setup exit codes besides 0: 2 the DLL could not be written, 3 it could not
 ; be registered, 32 the installed DLL is in use (Messenger runs; nothing
 ; changed), 161 an all-users folder given with /D= outside the program
-; folders, 740 not elevated for an all-users install, 1150 Windows older
-; than Windows 7, 1638 a newer version is installed (silent without
-; /ALLOWDOWNGRADE, or the user declined). Uninstaller: 32 the DLL is in use
-; (nothing changed), 1013 a quick text could not be given back (the rest is
-; uninstalled), 740 an all-users uninstall that could not get elevated, 1223
-; the user declined the elevation, 161 its run with administrator rights
-; found no all-users install in its folder.
+; folders, 350 a restart is pending that would delete the files it installs
+; and it may not take that back (no administrator rights; nothing changed),
+; 740 not elevated for an all-users install, 1150 Windows older than
+; Windows 7, 1638 a newer version is installed (silent without
+; /ALLOWDOWNGRADE, or the user declined), 3010 installed, but a file of the
+; earlier install goes only at the next restart. Uninstaller: 32 the DLL is
+; in use (nothing changed), 161 no install of this account in its folder
+; (its run with administrator rights: no all-users install there), 740 an
+; all-users uninstall that could not get elevated, 1013 a quick text could
+; not be given back (the rest is uninstalled), 1223 the user declined the
+; elevation, 3010 uninstalled, but a file goes only at the next restart.
 ; Both write a plain log to %TEMP%: "<product> setup.log" and "<product>
 ; uninstall.log" without administrator rights, a new "<product> setup
 ; <eight digits>.log" (or uninstall) every time with them.
 ;
-; For the tests: TC_TEST_AS_STANDARD_USER=1 in the environment makes a run
-; take the road of a user without administrator rights (MayActAsAdmin).
+; For the tests, in the environment: TC_TEST_AS_STANDARD_USER=1 makes a run
+; take the road of a user without administrator rights (MayActAsAdmin);
+; TC_TEST_SESSION_ACCOUNT=<DOMAIN\name> makes it take that for the account
+; signed in to the session (SessionAccount). Neither ever makes a run less
+; careful: the first only makes it ask for rights or refuse, the second only
+; makes it leave every account's own data alone.
 
 Unicode true
 RequestExecutionLevel user
@@ -105,6 +116,14 @@ ManifestDPIAware true
 !define ERROR_PRODUCT_VERSION 1638
 ; "The operation was canceled by the user."
 !define ERROR_CANCELLED 1223
+; "No action was taken as a system reboot is required."
+!define ERROR_FAIL_NOACTION_REBOOT 350
+; "The requested operation is successful. Changes will not be effective
+; until the system is rebooted." Windows' installers report a file left to
+; the next restart so, and deployment tools know it.
+!define ERROR_SUCCESS_REBOOT_REQUIRED 3010
+; Where Windows keeps what it deletes or renames at the next restart.
+!define SESSION_MANAGER "SYSTEM\CurrentControlSet\Control\Session Manager"
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
@@ -129,8 +148,9 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
-Var RegsvrArgs   ; the setup's switches for regsvr32: per user, or none machine-wide
 Var AllUsers     ; "1" for an all-users install
+Var Account      ; the Windows account this run belongs to, DOMAIN\name
+Var Whose        ; for whom the setup installs, as the folder page says it
 Var Log          ; the plain log in %TEMP%
 ; The install of this scope that the uninstall entry names, if any: its
 ; folder, version, and the command that uninstalls it.
@@ -146,6 +166,13 @@ Var HadTrees     ; one digit per registration tree, in REGISTRATION_TREES order
 Var QuickTextsKept ; "1" when a quick text could not be given back
 Var Lock         ; the uninstaller's handle on the DLL, which keeps it from loading
 Var Pin          ; a handle that keeps $PLUGINSDIR where it is (PinPluginsDir)
+Var Hold         ; a handle that keeps the clean-up copy's folder (FreshFolder)
+Var Deferred     ; "1" once a file is left to the next restart
+Var RegNoted     ; "1" once the registration's values before this run are noted
+Var RegFailed    ; "1" when a value of the registration could not be written
+; "1" when the uninstall may give this account's quick text back and remove
+; its settings: the account it was started for (AccountChecks).
+Var UserData
 ; The uninstaller's part in an all-users uninstall started without
 ; administrator rights: "asker" for the run that asks for them, "elevated"
 ; for the run it starts with them, "" for a run that does all of it.
@@ -156,9 +183,15 @@ Var FirstPid     ; in the "elevated" run, the process id of the run that asked
 !define MUI_FINISHPAGE_NOAUTOCLOSE
 !define MUI_UNFINISHPAGE_NOAUTOCLOSE
 
+; Whose profile a run with administrator rights installs into is said
+; before anything is written (.onInit sets it).
+!define MUI_DIRECTORYPAGE_TEXT_TOP "$Whose"
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+; The plug-in does nothing and says nothing until its options were saved
+; once: every new user meets that first.
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed, but nothing changes yet.$\r$\n$\r$\nStart Messenger, type /xwinampoptions into a conversation window and send it, choose how your name should look and press Save!!! once. From then on, about two seconds after Winamp starts a song, your display name says that you are listening.$\r$\n$\r$\nTo remove it: Settings > Apps > ${PRODUCT} > Uninstall."
 !insertmacro MUI_PAGE_FINISH
 
 !define MUI_COMPONENTSPAGE_TEXT_TOP "Your own ${PRODUCT} settings (naming mode, names and tags) are kept, so that a later installation finds them again. Tick the box to remove them too."
@@ -174,24 +207,38 @@ Var FirstPid     ; in the "elevated" run, the process id of the run that asked
 
 ; --- Administrator rights ----------------------------------------------------
 ;
-; A run with administrator rights opens, writes and starts nothing by a name
-; in a folder that the user's own programs can write, and %TEMP% is one, also
-; an administrator's own: such a program could have put a link there, or
-; swap the file in between, and so have administrator rights write or run
-; what it chose. What such a run needs in %TEMP% goes into a new file or
-; folder whose name nobody could know beforehand.
+; A run with administrator rights opens, writes, starts and loads nothing by
+; a name in a folder that the user's own programs can write, and %TEMP% is
+; one, also an administrator's own: such a program could have put a link
+; there, or swap the file in between, and so have administrator rights
+; write or run what it chose. What such a run needs in %TEMP% goes into a
+; new file or folder whose name nobody could know beforehand, and a folder
+; that something is run or loaded from is held from its creation.
 
-; $0 becomes "1" when this process has administrator rights. All that keeps
-; such a run safe goes by this alone.
+; $0 becomes "1" when this process has administrator rights: its token
+; holds the Administrators group (not so under User Account Control until
+; Windows has asked). All that keeps such a run safe goes by this alone.
 !macro IsAdminFunction un
 Function ${un}IsAdmin
-  UserInfo::GetAccountType
-  Pop $0
-  ${If} $0 == "Admin"
-    StrCpy $0 1
-  ${Else}
-    StrCpy $0 0
+  Push $1
+  Push $2
+  Push $3
+  StrCpy $0 0
+  ; SECURITY_MAX_SID_SIZE bytes for WinBuiltinAdministratorsSid
+  System::Alloc 68
+  Pop $1
+  System::Call 'advapi32::CreateWellKnownSid(i 26, p 0, p r1, *i 68) i .r2'
+  ${If} $2 != 0
+    System::Call 'advapi32::CheckTokenMembership(p 0, p r1, *i .r3) i .r2'
+    ${If} $2 != 0
+    ${AndIf} $3 != 0
+      StrCpy $0 1
+    ${EndIf}
   ${EndIf}
+  System::Free $1
+  Pop $3
+  Pop $2
+  Pop $1
 FunctionEnd
 
 ; $0 becomes "1" when this run may act with administrator rights, "0" when
@@ -212,43 +259,151 @@ Function ${un}Unguessable
   System::Call 'ole32::CoCreateGuid(g .r0) i'
   StrCpy $0 $0 8 1
 FunctionEnd
+
+; $0 becomes the Windows account this process runs as, DOMAIN\name ("" when
+; Windows does not say).
+Function ${un}AccountName
+  Push $1
+  ; NameSamCompatible
+  System::Call 'secur32::GetUserNameExW(i 2, w .r0, *i ${NSIS_MAX_STRLEN}) i .r1'
+  ${If} $1 == 0
+    StrCpy $0 ""
+  ${EndIf}
+  Pop $1
+FunctionEnd
+
+; $0 becomes the account signed in to the Windows session this process
+; runs in, DOMAIN\name, or "" when nobody is (a service's session, where a
+; deployment tool runs). Windows gives a run administrator rights under
+; another account when the user types that account's password at the
+; prompt. TC_TEST_SESSION_ACCOUNT in the environment stands in for it, for
+; the tests under Wine, which has one account: it can only make the run see
+; another account than its own, and so leave every account's data alone.
+Function ${un}SessionAccount
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  ReadEnvStr $0 TC_TEST_SESSION_ACCOUNT
+  ${If} $0 == ""
+    ; WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSUserName (5) and
+    ; WTSDomainName (7)
+    System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r1, *i .r2) i .r3'
+    ${If} $3 != 0
+      System::Call 'kernel32::lstrcpynW(w .r4, p r1, i ${NSIS_MAX_STRLEN})'
+      System::Call 'wtsapi32::WTSFreeMemory(p r1)'
+      ${If} $4 != ""
+        System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 7, *p .r1, *i .r2) i .r3'
+        ${If} $3 != 0
+          System::Call 'kernel32::lstrcpynW(w .r0, p r1, i ${NSIS_MAX_STRLEN})'
+          System::Call 'wtsapi32::WTSFreeMemory(p r1)'
+          StrCpy $0 "$0\$4"
+        ${EndIf}
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+FunctionEnd
 !macroend
 !insertmacro IsAdminFunction ""
 !insertmacro IsAdminFunction "un."
 
-; Makes a new folder in %TEMP% and sets $0 to its path ("" when none could
-; be made). With administrator rights, only administrators and the system
-; may change what is in it. The user can still rename it, as anything in
-; %TEMP%: whoever relies on it keeps it as working directory meanwhile,
-; which Windows does not let anyone rename.
+; Makes a new folder in %TEMP% for the clean-up copy and holds it from the
+; moment it exists: Windows creates it and hands back a handle in one step
+; (NtCreateFile with FILE_CREATE), a handle that does not share deleting,
+; so that nobody can rename or remove the folder while it is open. $Hold is
+; that handle, inheritable: the copy started with it holds the folder for
+; as long as it runs. With administrator rights, only administrators and the
+; system may change what is in it. $0 is the folder's path ("" when none
+; could be made).
 Function un.FreshFolder
+  StrCpy $Hold ""
   Call un.IsAdmin
-  StrCpy $3 0
+  StrCpy $4 0
   ${If} $0 == 1
     System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", i 1, *p .r4, p 0) i .r0'
     ${If} $0 == 0
       StrCpy $0 ""
       Return
     ${EndIf}
-    System::Call '*(i 12, p r4, i 0) p .r3'
   ${EndIf}
+  System::Call 'kernel32::GetFullPathNameW(w "$TEMP", i ${NSIS_MAX_STRLEN}, w .r6, p 0) i .r0'
+  StrCpy $0 $6 1 -1
+  ${If} $0 == "\"
+    StrCpy $6 $6 -1
+  ${EndIf}
+  ; IO_STATUS_BLOCK
+  System::Call '*(i, p) p .r7'
   ${ForEach} $1 1 20 + 1
     Call un.Unguessable
-    StrCpy $2 "$TEMP\${PRODUCT} $0"
-    System::Call 'kernel32::CreateDirectoryW(w r2, p r3) i .r0'
-    ${If} $0 != 0
+    StrCpy $2 "$6\${PRODUCT} $0"
+    StrCpy $3 "\??\$2"
+    StrLen $0 $3
+    IntOp $0 $0 * 2
+    IntOp $9 $0 + 2
+    System::Call '*(&w${NSIS_MAX_STRLEN} "$3") p .r3'
+    ; UNICODE_STRING; OBJECT_ATTRIBUTES with OBJ_INHERIT | OBJ_CASE_INSENSITIVE
+    System::Call '*(&i2 r0, &i2 r9, p r3) p .r5'
+    System::Call '*(i 24, p 0, p r5, i 0x42, p r4, p 0) p .r8'
+    ; FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+    ; no attributes, FILE_SHARE_READ | FILE_SHARE_WRITE (never delete),
+    ; FILE_CREATE, FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT
+    System::Call 'ntdll::NtCreateFile(*p .r9, i 0x1000A1, p r8, p r7, p 0, i 0, i 3, i 2, i 0x21, p 0, i 0) i .r0'
+    System::Free $8
+    System::Free $5
+    System::Free $3
+    ${If} $0 == 0
+      StrCpy $Hold $9
       ${Break}
     ${EndIf}
   ${Next}
-  ${If} $3 != 0
-    System::Free $3
+  System::Free $7
+  ${If} $4 != 0
     System::Call 'kernel32::LocalFree(p r4)'
   ${EndIf}
-  ${If} $0 != 0
+  ${If} $Hold != ""
     StrCpy $0 $2
   ${Else}
     StrCpy $0 ""
   ${EndIf}
+FunctionEnd
+
+; $0 becomes "1" when the path $2 leads to the very folder that $Hold holds
+; (the same volume and file index), and not through a link in its place:
+; a folder of the same name elsewhere (%TEMP% turned into a link to
+; another place, say) is not it.
+Function un.IsHeldFolder
+  StrCpy $0 0
+  ; FILE_READ_ATTRIBUTES, share all, OPEN_EXISTING,
+  ; FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT
+  System::Call 'kernel32::CreateFileW(w r2, i 0x80, i 7, p 0, i 3, i 0x02200000, p 0) p .r3'
+  ${If} $3 == -1
+    Return
+  ${EndIf}
+  ; BY_HANDLE_FILE_INFORMATION, twice
+  System::Call '*(&i52) p .r4'
+  System::Call '*(&i52) p .r5'
+  System::Call 'kernel32::GetFileInformationByHandle(p $Hold, p r4) i .r6'
+  System::Call 'kernel32::GetFileInformationByHandle(p r3, p r5) i .r7'
+  System::Call 'kernel32::CloseHandle(p r3)'
+  ${If} $6 != 0
+  ${AndIf} $7 != 0
+    System::Call '*$4(i, i, i, i, i, i, i, i .r6, i, i, i, i .r7, i .r8)'
+    System::Call '*$5(i .r9, i, i, i, i, i, i, i .r1, i, i, i, i .r3, i .s)'
+    Pop $2
+    IntOp $9 $9 & 0x400 ; FILE_ATTRIBUTE_REPARSE_POINT
+    ${If} $9 == 0
+    ${AndIf} $6 == $1
+    ${AndIf} $7 == $3
+    ${AndIf} $8 == $2
+      StrCpy $0 1
+    ${EndIf}
+  ${EndIf}
+  System::Free $4
+  System::Free $5
 FunctionEnd
 
 ; NSIS makes the plug-ins folder ($PLUGINSDIR: the setup unpacks the DLL it
@@ -271,6 +426,10 @@ FunctionEnd
     System::Call 'kernel32::CloseHandle(i $Pin)'
   ${EndIf}
   StrCpy $Pin ""
+  ${If} $Hold != ""
+    System::Call 'kernel32::CloseHandle(p $Hold)'
+  ${EndIf}
+  StrCpy $Hold ""
   ${If} $Log != ""
     FileClose $Log
   ${EndIf}
@@ -355,6 +514,119 @@ FunctionEnd
   Abort "${message}"
 !macroend
 
+; --- Registration --------------------------------------------------------------
+;
+; The setup writes the plug-in's registration as data and never runs the
+; DLL for it. Registering it through the DLL (regsvr32, DllRegisterServer)
+; loads it the way COM does, and Windows then looks for the DLLs it needs in
+; its own folder first: for an install for one user that folder lies in the
+; user's profile, where any program of theirs can put a DLL of its own
+; beside it, or swap the plug-in between the copy and the registration. A
+; setup with administrator rights would run that code with them. The type
+; library is registered the same way, as keys, without loading it.
+;
+; The keys and values are those that the DLL's own registration writes
+; (plugin/Registration.cpp), under the trees of REGISTRATION_TREES, the one
+; list of them; the installer's tests compare what the setup writes with
+; what the DLL writes, value for value.
+
+; TREE_<n>: the n-th registration tree, as the build lists them.
+!macro DefineTree index tree
+  !define TREE_${index} "${tree}"
+!macroend
+!insertmacro REGISTRATION_TREES DefineTree
+
+; Inserts ACTION with each value of the registration: its place in the
+; list, its key, its name ("" for the key's default value), its data, and
+; "value"; or, for a key that holds no value of its own but that the
+; registration creates, its key and "key". A key comes before the key it
+; lies in, so that undoing in the same order finds each key empty when its
+; turn comes.
+;
+; The type library is registered under locale 0, not under its own 0x409:
+; a lookup for the user's locale falls back to the language and then to 0,
+; never to English. Its interface is marshalled by OLE Automation's own
+; marshaler, {00020424-...}.
+!macro REGISTRATION_VALUES action
+  !insertmacro ${action} 0 "${TREE_0}\InprocServer32" "" "$INSTDIR\${DLL_FILE}" value
+  !insertmacro ${action} 1 "${TREE_0}\InprocServer32" "ThreadingModel" "Apartment" value
+  !insertmacro ${action} 2 "${TREE_0}\ProgID" "" "${PROGID_VERSIONED}" value
+  !insertmacro ${action} 3 "${TREE_0}\VersionIndependentProgID" "" "${PROGID}" value
+  !insertmacro ${action} 4 "${TREE_0}\TypeLib" "" "${LIBID}" value
+  !insertmacro ${action} 5 "${TREE_0}\Version" "" "${TYPELIB_VERSION}" value
+  !insertmacro ${action} 6 "${TREE_0}" "" "${CLASS_DESCRIPTION}" value
+  !insertmacro ${action} 7 "${TREE_1}\CLSID" "" "${CLSID}" value
+  !insertmacro ${action} 8 "${TREE_1}\CurVer" "" "${PROGID_VERSIONED}" value
+  !insertmacro ${action} 9 "${TREE_1}" "" "${CLASS_DESCRIPTION}" value
+  !insertmacro ${action} 10 "${TREE_2}\CLSID" "" "${CLSID}" value
+  !insertmacro ${action} 11 "${TREE_2}" "" "${CLASS_DESCRIPTION}" value
+  !insertmacro ${action} 12 "${TREE_3}\${TYPELIB_VERSION}\0\win32" "" "$INSTDIR\${DLL_FILE}" value
+  !insertmacro ${action} 13 "${TREE_3}\${TYPELIB_VERSION}\0" "" "" key
+  !insertmacro ${action} 14 "${TREE_3}\${TYPELIB_VERSION}\FLAGS" "" "0" value
+  !insertmacro ${action} 15 "${TREE_3}\${TYPELIB_VERSION}" "" "${PRODUCT}" value
+  !insertmacro ${action} 16 "${TREE_3}" "" "" key
+  !insertmacro ${action} 17 "${TREE_4}\ProxyStubClsid" "" "{00020424-0000-0000-C000-000000000046}" value
+  !insertmacro ${action} 18 "${TREE_4}\ProxyStubClsid32" "" "{00020424-0000-0000-C000-000000000046}" value
+  !insertmacro ${action} 19 "${TREE_4}\TypeLib" "" "${LIBID}" value
+  !insertmacro ${action} 20 "${TREE_4}\TypeLib" "Version" "${TYPELIB_VERSION}" value
+  !insertmacro ${action} 21 "${TREE_4}" "" "_PlayerPlugin" value
+!macroend
+
+; What each key and value was before this run, to put back if it fails.
+!macro DeclareEntry index key name data kind
+  Var RegHadKey${index}
+  !if "${kind}" == "value"
+    Var RegHadValue${index}
+    Var RegOld${index}
+  !endif
+!macroend
+!insertmacro REGISTRATION_VALUES DeclareEntry
+
+!macro NoteEntry index key name data kind
+  ClearErrors
+  EnumRegKey $0 SHCTX "${key}" 0
+  ${If} ${Errors}
+    StrCpy $RegHadKey${index} 0
+  ${Else}
+    StrCpy $RegHadKey${index} 1
+  ${EndIf}
+  !if "${kind}" == "value"
+    StrCpy $RegHadValue${index} 0
+    ClearErrors
+    ReadRegStr $RegOld${index} SHCTX "${key}" "${name}"
+    ${IfNot} ${Errors}
+      StrCpy $RegHadValue${index} 1
+    ${EndIf}
+  !endif
+!macroend
+
+; Writes until the first value that cannot be written ($RegFailed).
+!macro WriteEntry index key name data kind
+  !if "${kind}" == "value"
+    ${If} $RegFailed != 1
+      ClearErrors
+      WriteRegStr SHCTX "${key}" "${name}" "${data}"
+      ${If} ${Errors}
+        StrCpy $RegFailed 1
+        !insertmacro Log "Could not write ${key} [${name}]."
+      ${EndIf}
+    ${EndIf}
+  !endif
+!macroend
+
+!macro RestoreEntry index key name data kind
+  !if "${kind}" == "value"
+    ${If} $RegHadValue${index} == 1
+      WriteRegStr SHCTX "${key}" "${name}" $RegOld${index}
+    ${Else}
+      DeleteRegValue SHCTX "${key}" "${name}"
+    ${EndIf}
+  !endif
+  ${If} $RegHadKey${index} != 1
+    DeleteRegKey /ifempty SHCTX "${key}"
+  ${EndIf}
+!macroend
+
 ; Actions on the registration trees (REGISTRATION_TREES, in the identity):
 ; removing them undoes registration completely.
 !macro DeleteTree index tree
@@ -373,6 +645,40 @@ FunctionEnd
   StrCpy $0 $HadTrees 1 ${index}
   ${If} $0 != 1
     DeleteRegKey SHCTX "${tree}"
+  ${EndIf}
+!macroend
+
+; --- The next restart ------------------------------------------------------------
+
+; Leaves FILE (a file, or a folder that will be empty by then) to be deleted
+; at the next restart, as Windows allows only to administrators, and says
+; so. $Deferred becomes "1" when Windows took it: the run then ends with
+; ERROR_SUCCESS_REBOOT_REQUIRED.
+!macro DeferDeleteFunction un
+Function ${un}DeferDelete
+  Exch $R9
+  Push $0
+  ; MOVEFILE_DELAY_UNTIL_REBOOT, no new name: delete
+  System::Call 'kernel32::MoveFileExW(w R9, p 0, i 4) i .r0'
+  ${If} $0 != 0
+    StrCpy $Deferred 1
+    !insertmacro Log "$R9 could not be removed now: Windows deletes it at the next restart."
+  ${Else}
+    !insertmacro Log "$R9 could not be removed, and stays: only administrators can have Windows delete it at the next restart. Delete it by hand once nothing uses it."
+  ${EndIf}
+  Pop $0
+  Pop $R9
+FunctionEnd
+!macroend
+!insertmacro DeferDeleteFunction ""
+!insertmacro DeferDeleteFunction "un."
+
+; Deletes FILE now, or else at the next restart.
+!macro DeleteNowOrAtRestart un file
+  Delete "${file}"
+  ${If} ${FileExists} "${file}"
+    Push "${file}"
+    Call ${un}DeferDelete
   ${EndIf}
 !macroend
 
@@ -446,9 +752,11 @@ Function .onInit
   ${IfNot} ${AtLeastWin7}
     !insertmacro QuitWith ${ERROR_OLD_WIN_VERSION} "${PRODUCT} needs Windows 7 or later. Nothing was installed."
   ${EndIf}
-  StrCpy $RegsvrArgs "/n /i:user"
   StrCpy $AllUsers 0
+  StrCpy $Deferred 0
   SetShellVarContext current
+  Call AccountName
+  StrCpy $Account $0
   ; $INSTDIR holds the per-user default unless /D= chose a folder.
   StrCpy $R2 0
   ${If} $INSTDIR == "$LOCALAPPDATA\${PRODUCT}"
@@ -462,7 +770,6 @@ Function .onInit
     ${If} $0 != 1
       !insertmacro QuitWith ${ERROR_ELEVATION_REQUIRED} "Installing ${PRODUCT} for all users needs administrator rights. Run the setup as administrator, or without /ALLUSERS to install it for yourself only."
     ${EndIf}
-    StrCpy $RegsvrArgs ""
     StrCpy $AllUsers 1
     SetShellVarContext all
     ${If} $R2 == 1
@@ -507,12 +814,44 @@ Function .onInit
     ${EndIf}
   ${EndIf}
 
+  Call SayWhose
+
   ; Asked before the pages, so that nobody fills them in for nothing; asked
   ; again right before anything is written.
   Call InstalledDlls
   Call AwaitDllsFree
   ${If} $0 != 1
     !insertmacro LeaveWith ${ERROR_SHARING_VIOLATION} "Nothing was installed: Messenger has ${PRODUCT} loaded."
+  ${EndIf}
+FunctionEnd
+
+; Says, in the log and on the folder page ($Whose), for whom the setup
+; installs. A run with administrator rights installs for one user into the
+; profile of the account that Windows gave the rights to, which is another
+; than the one signed in when the user typed another administrator's
+; password at the prompt: it says whose, before anything is written.
+Function SayWhose
+  ${If} $AllUsers == 1
+    StrCpy $Whose "Setup installs ${PRODUCT} for all users of this computer, in a program folder that only administrators can change."
+    !insertmacro Log "Installing for all users of this computer."
+    Return
+  ${EndIf}
+  StrCpy $Whose "Setup installs ${PRODUCT} for the Windows account $Account alone, in its profile ($PROFILE)."
+  Call IsAdmin
+  ${If} $0 == 1
+    !insertmacro Log "This setup runs with administrator rights, as $Account: it installs ${PRODUCT} for that Windows account alone, in its profile ($PROFILE)."
+    StrCpy $Whose "This setup runs with administrator rights, as $Account. It installs ${PRODUCT} for that Windows account alone, in its profile ($PROFILE)."
+    Call SessionAccount
+    ${If} $0 != $Account
+      ${If} $0 == ""
+        StrCpy $0 "nobody"
+      ${EndIf}
+      !insertmacro Log "Signed in to this Windows session is $0, not $Account: $0 does not get ${PRODUCT} from this run."
+      StrCpy $Whose "$Whose Signed in is $0, who does not get it: to install it for $0, run the setup without administrator rights."
+    ${EndIf}
+    StrCpy $Whose "$Whose For all users, run it with /ALLUSERS."
+  ${Else}
+    !insertmacro Log "Installing for the Windows account $Account alone, in its profile ($PROFILE)."
   ${EndIf}
 FunctionEnd
 
@@ -591,6 +930,9 @@ FunctionEnd
 ; An earlier install's uninstall entry was never touched.
 Function RollBack
   !insertmacro Log "Rolling back."
+  ${If} $RegNoted == 1
+    !insertmacro REGISTRATION_VALUES RestoreEntry
+  ${EndIf}
   !insertmacro REGISTRATION_TREES DeleteTreeIfNew
   ${If} $HadDll == 1
     CopyFiles /SILENT "$PLUGINSDIR\previous.dll" "$INSTDIR\${DLL_FILE}"
@@ -608,6 +950,104 @@ Function RollBack
   ${If} $HadFolder != 1
     RMDir "$INSTDIR"
   ${EndIf}
+FunctionEnd
+
+; $0 becomes the number of deletes that Windows holds for the next restart
+; (an uninstall that found a file in use left them) of the install's own
+; files: its DLL, its uninstaller, its folder. With $R0 "1" they are taken
+; off Windows' list, which only administrators may change; $1 is then "1"
+; once that is done. Any other entry of the list stays as it is.
+Function PendingDeletesOfOurs
+  StrCpy $0 0
+  StrCpy $1 0
+  System::Call 'kernel32::GetFullPathNameW(w "$INSTDIR", i ${NSIS_MAX_STRLEN}, w .r2, p 0) i .r3'
+  ${If} $3 == 0
+    StrCpy $2 $INSTDIR
+  ${EndIf}
+  StrCpy $3 $2 1 -1
+  ${If} $3 == "\"
+    StrCpy $2 $2 -1
+  ${EndIf}
+  ; How Windows writes them down: "\??\" and the full path.
+  StrCpy $R1 "\??\$2"
+  ; KEY_QUERY_VALUE, and KEY_SET_VALUE to take ours off
+  StrCpy $3 1
+  ${If} $R0 == 1
+    StrCpy $3 3
+  ${EndIf}
+  System::Call 'advapi32::RegOpenKeyExW(p 0x80000002, w "${SESSION_MANAGER}", i 0, i r3, *p .r4) i .r3'
+  ${If} $3 != 0
+    Return
+  ${EndIf}
+  ; A list of pairs of strings, each ended by a NUL, the list by one more:
+  ; what to rename and its new name, empty to delete.
+  System::Call 'advapi32::RegQueryValueExW(p r4, w "PendingFileRenameOperations", p 0, *i .r5, p 0, *i .r6) i .r3'
+  ${If} $3 == 0
+  ${AndIf} $5 == 7 ; REG_MULTI_SZ
+  ${AndIf} $6 > 0
+    ; Room for two NULs more than Windows stored, should the list lack its
+    ; own; the memory comes zeroed.
+    IntOp $7 $6 + 8
+    System::Alloc $7
+    Pop $7
+    IntOp $8 $6 + 8
+    System::Alloc $8
+    Pop $8
+    System::Call 'advapi32::RegQueryValueExW(p r4, w "PendingFileRenameOperations", p 0, p 0, p r7, *i r6 r6) i .r3'
+    ${If} $3 == 0
+      ; $5 reads, $9 writes, $6 is where the data ends
+      StrCpy $5 $7
+      StrCpy $9 $8
+      IntOp $6 $7 + $6
+      ${DoWhile} $5 U< $6
+        System::Call 'kernel32::lstrlenW(p r5) i .R2'
+        ${If} $R2 == 0
+          ${Break}
+        ${EndIf}
+        System::Call 'kernel32::lstrcpynW(w .R3, p r5, i ${NSIS_MAX_STRLEN})'
+        IntOp $R4 $R2 + 1
+        IntOp $R4 $R4 * 2
+        IntOp $R4 $R4 + $5
+        System::Call 'kernel32::lstrlenW(p R4) i .R5'
+        IntOp $R6 $R2 + $R5
+        IntOp $R6 $R6 + 2
+        IntOp $R6 $R6 * 2
+        StrCpy $R7 0
+        ${If} $R5 == 0
+          ${If} $R3 == $R1
+          ${OrIf} $R3 == "$R1\${DLL_FILE}"
+          ${OrIf} $R3 == "$R1\${UNINSTALLER}"
+            StrCpy $R7 1
+          ${EndIf}
+        ${EndIf}
+        ${If} $R7 == 1
+          IntOp $0 $0 + 1
+          !insertmacro Log "Windows holds $R3 for deletion at the next restart."
+        ${Else}
+          System::Call 'kernel32::RtlMoveMemory(p r9, p r5, i R6)'
+          IntOp $9 $9 + $R6
+        ${EndIf}
+        IntOp $5 $5 + $R6
+      ${Loop}
+      ${If} $0 > 0
+      ${AndIf} $R0 == 1
+        ; The list without ours, and its last NUL.
+        IntOp $9 $9 - $8
+        ${If} $9 == 0
+          System::Call 'advapi32::RegDeleteValueW(p r4, w "PendingFileRenameOperations") i .r3'
+        ${Else}
+          IntOp $9 $9 + 2
+          System::Call 'advapi32::RegSetValueExW(p r4, w "PendingFileRenameOperations", i 0, i 7, p r8, i r9) i .r3'
+        ${EndIf}
+        ${If} $3 == 0
+          StrCpy $1 1
+        ${EndIf}
+      ${EndIf}
+    ${EndIf}
+    System::Free $7
+    System::Free $8
+  ${EndIf}
+  System::Call 'advapi32::RegCloseKey(p r4)'
 FunctionEnd
 
 ; Copies FILE aside to $PLUGINSDIR\AS when it exists, and sets VAR to "1"
@@ -646,6 +1086,18 @@ Section "${PRODUCT}" SecMain
     !insertmacro AbortWith ${ERROR_SHARING_VIOLATION} "Nothing was installed: Messenger has ${PRODUCT} loaded. Close Messenger and run the setup again."
   ${EndIf}
 
+  ; An uninstall that found the files in use left them to Windows to delete
+  ; at the next restart: they would take the new ones with them. Only
+  ; administrators may take that back (after the files are written).
+  StrCpy $R0 0
+  Call PendingDeletesOfOurs
+  ${If} $0 > 0
+    Call MayActAsAdmin
+    ${If} $0 != 1
+      !insertmacro AbortTellingWith ${ERROR_FAIL_NOACTION_REBOOT} "Windows deletes files of an earlier ${PRODUCT} in $INSTDIR at the next restart, and only an administrator could take that back. Restart Windows, then run the setup again. Nothing was installed."
+    ${EndIf}
+  ${EndIf}
+
   StrCpy $HadFolder 0
   ${If} ${FileExists} "$INSTDIR\*.*"
     StrCpy $HadFolder 1
@@ -654,6 +1106,8 @@ Section "${PRODUCT}" SecMain
   !insertmacro KeepAside $HadUninstaller "$INSTDIR\${UNINSTALLER}" previous-uninstaller.exe
   StrCpy $HadTrees ""
   !insertmacro REGISTRATION_TREES NoteTree
+  !insertmacro REGISTRATION_VALUES NoteEntry
+  StrCpy $RegNoted 1
   SetOutPath "$INSTDIR"
 
   ; Unpacked first and then copied, so that a failure to write is ours to
@@ -676,14 +1130,27 @@ Section "${PRODUCT}" SecMain
     !insertmacro AbortWith 2 "Could not write $INSTDIR\${UNINSTALLER}."
   ${EndIf}
 
-  !insertmacro Log "Registering the plug-in..."
-  StrCpy $0 "not started"
-  ClearErrors
-  ExecWait '"$SYSDIR\regsvr32.exe" /s $RegsvrArgs "$INSTDIR\${DLL_FILE}"' $0
-  ${If} ${Errors}
-  ${OrIf} $0 != 0
+  ${If} $AllUsers == 1
+    StrCpy $0 "HKEY_LOCAL_MACHINE"
+  ${Else}
+    StrCpy $0 "HKEY_CURRENT_USER"
+  ${EndIf}
+  !insertmacro Log "Registering the plug-in under $0\Software\Classes: written as data, the DLL is not run."
+  StrCpy $RegFailed 0
+  !insertmacro REGISTRATION_VALUES WriteEntry
+  ${If} $RegFailed == 1
     Call RollBack
-    !insertmacro AbortWith 3 "The plug-in could not be registered (regsvr32: $0)."
+    !insertmacro AbortWith 3 "The plug-in could not be registered."
+  ${EndIf}
+
+  StrCpy $R0 1
+  Call PendingDeletesOfOurs
+  ${If} $0 > 0
+    ${If} $1 != 1
+      Call RollBack
+      !insertmacro AbortTellingWith ${ERROR_FAIL_NOACTION_REBOOT} "Windows deletes files of an earlier ${PRODUCT} in $INSTDIR at the next restart, and that could not be taken back. Restart Windows, then run the setup again. Nothing was installed."
+    ${EndIf}
+    !insertmacro Log "Taken off Windows' list for the next restart: the files installed now stay."
   ${EndIf}
 
   ; The earlier install goes: from another folder all of its files (the
@@ -692,10 +1159,15 @@ Section "${PRODUCT}" SecMain
   ${If} $OldDir != ""
   ${AndIf} $OldDir != $INSTDIR
     !insertmacro Log "Removing the earlier install in $OldDir"
-    Delete /REBOOTOK "$OldDir\${DLL_FILE}"
+    !insertmacro DeleteNowOrAtRestart "" "$OldDir\${DLL_FILE}"
     Delete "$OldDir\${UNINSTALLER}"
     !insertmacro DeleteOurUninstallers $OldDir
     RMDir "$OldDir"
+    ${If} $Deferred == 1
+    ${AndIf} ${FileExists} "$OldDir\*.*"
+      Push "$OldDir"
+      Call DeferDelete
+    ${EndIf}
   ${ElseIf} $OldDir != ""
     !insertmacro DeleteOurUninstallers $INSTDIR
   ${EndIf}
@@ -730,8 +1202,14 @@ Section "${PRODUCT}" SecMain
   ${GetSize} "$INSTDIR" "/S=0K" $1 $2 $3
   IntFmt $1 "0x%08X" $1
   WriteRegDWORD SHCTX "${UNINST_KEY}" "EstimatedSize" $1
-  !insertmacro Log "Installed."
-  !insertmacro Log "exit code 0"
+  !insertmacro Log "Installed. Nothing changes until the options are saved once: /xwinampoptions in a conversation window, then Save!!!."
+  ${If} $Deferred == 1
+    !insertmacro Log "A file of the earlier install goes at the next restart."
+    !insertmacro Log "exit code ${ERROR_SUCCESS_REBOOT_REQUIRED}"
+    SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
+  ${Else}
+    !insertmacro Log "exit code 0"
+  ${EndIf}
 SectionEnd
 
 ; --- Uninstaller -------------------------------------------------------------
@@ -843,7 +1321,9 @@ Function un.RunElevated
   System::Call 'kernel32::CloseHandle(p r4)'
   FileSeek $Log 0 END
   !insertmacro Log "The part with administrator rights ended with exit code $5."
-  ${If} $5 != 0
+  ${If} $5 == ${ERROR_SUCCESS_REBOOT_REQUIRED}
+    StrCpy $Deferred 1
+  ${ElseIf} $5 != 0
     !insertmacro AbortWith $5 "Your quick text 09 and your settings stay as they were."
   ${EndIf}
 FunctionEnd
@@ -853,13 +1333,25 @@ FunctionEnd
 ; not let a running program's file be deleted: a copy of it deletes the file
 ; and the then empty folder once this run, and the one that asked for
 ; administrator rights (it runs from the same file), have ended. The copy
-; goes to a new folder of its own (FreshFolder), which this run keeps as
-; its working directory until the copy runs there and keeps it in turn. It
-; gets handles on the processes it waits for, not their ids: by the time it
-; looks, an id may be another process's.
+; goes to a new folder of its own, held from its creation (FreshFolder) and
+; checked to be that folder before anything is copied into it. The copy
+; inherits the hold, and unpacks its NSIS plug-ins into that folder too
+; (un.onInit), never into one of its own in %TEMP%. It gets handles on the
+; processes it waits for, not their ids: by the time it looks, an id may be
+; another process's.
 Function un.StartCleanUpCopy
   Call un.FreshFolder
   StrCpy $R0 $0
+  ${If} $R0 != ""
+    StrCpy $2 $R0
+    Call un.IsHeldFolder
+    ${If} $0 != 1
+      !insertmacro Log "$R0 is not the folder that was made for the copy: nothing goes there."
+      System::Call 'kernel32::CloseHandle(p $Hold)'
+      StrCpy $Hold ""
+      StrCpy $R0 ""
+    ${EndIf}
+  ${EndIf}
   ${If} $R0 != ""
     SetOutPath $R0
     System::Call 'kernel32::CopyFileW(w "$EXEPATH", w "$R0\${UNINSTALLER}", i 1) i .r0'
@@ -881,10 +1373,13 @@ Function un.StartCleanUpCopy
       Return
     ${EndIf}
     SetOutPath "$TEMP"
+    System::Call 'kernel32::CloseHandle(p $Hold)'
+    StrCpy $Hold ""
     RMDir $R0
   ${EndIf}
-  !insertmacro Log "No copy could remove $INSTDIR\${UNINSTALLER}: it goes at the next restart, where Windows allows that."
-  Delete /REBOOTOK "$INSTDIR\${UNINSTALLER}"
+  !insertmacro Log "No copy could remove $INSTDIR\${UNINSTALLER}."
+  Push "$INSTDIR\${UNINSTALLER}"
+  Call un.DeferDelete
 FunctionEnd
 
 ; Starts the command line $R5 in the working directory, handing down the
@@ -921,9 +1416,14 @@ FunctionEnd
 ; rights>): once they have ended, deletes the uninstaller and the folder if
 ; it is then empty. Then its own file and folder go: at the next restart
 ; when it has administrator rights (only they may have Windows do that), or
-; else through the command processor once this copy has ended.
+; else through the command processor once this copy has ended. NSIS removes
+; its plug-ins, which lie in the same folder, as it ends.
 Function un.CleanUpAfter
   SetOutPath "$EXEDIR"
+  ; Its rights are known before it waits: nothing is unpacked or loaded
+  ; after the wait.
+  Call un.IsAdmin
+  StrCpy $R3 $0
   !insertmacro AwaitProcessEnd $R1
   ClearErrors
   ${GetOptions} $R0 "/AFTER=" $R2
@@ -939,8 +1439,7 @@ Function un.CleanUpAfter
     Sleep 250
   ${Next}
   RMDir "$INSTDIR"
-  Call un.IsAdmin
-  ${If} $0 == 1
+  ${If} $R3 == 1
     ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
       Delete /REBOOTOK "$INSTDIR\${UNINSTALLER}"
       RMDir /REBOOTOK "$INSTDIR"
@@ -1027,6 +1526,7 @@ Section "un.${PRODUCT}" SecUnMain
   ${EndIf}
   ; First, while the plug-in is kept from loading.
   ${If} $Role == ""
+  ${AndIf} $UserData == 1
     Call un.GiveBackQuickTexts
   ${EndIf}
 
@@ -1042,7 +1542,8 @@ Section "un.${PRODUCT}" SecUnMain
   ${EndIf}
 
   Call un.UnlockDll
-  Delete /REBOOTOK "$INSTDIR\${DLL_FILE}"
+  ; Another program may hold it open a moment (a virus scanner, a backup).
+  !insertmacro DeleteNowOrAtRestart "un." "$INSTDIR\${DLL_FILE}"
   ; Windows does not remove a folder that is some process's working
   ; directory: neither this one's nor that of the copy it starts.
   SetOutPath "$TEMP"
@@ -1050,14 +1551,23 @@ Section "un.${PRODUCT}" SecUnMain
   ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
     Call un.StartCleanUpCopy
   ${EndIf}
-  ; Only an empty folder goes: anything the user put there stays.
-  RMDir /REBOOTOK "$INSTDIR"
+  ; Only an empty folder goes: anything the user put there stays. The copy
+  ; removes it after the uninstaller; with a file left to the next restart,
+  ; the folder follows it then.
+  RMDir "$INSTDIR"
+  ${If} $Deferred == 1
+  ${AndIf} ${FileExists} "$INSTDIR\*.*"
+    Push "$INSTDIR"
+    Call un.DeferDelete
+  ${EndIf}
 SectionEnd
 
 Section /o "un.Remove my settings" SecUnSettings
   ; The copies of quick texts that could not be given back are the user's
   ; own: they must not go with the settings.
-  ${If} $QuickTextsKept == 1
+  ${If} $UserData != 1
+    !insertmacro Log "No settings are removed: they are not this account's to remove (see above)."
+  ${ElseIf} $QuickTextsKept == 1
     !insertmacro Log "Your settings are kept: they hold the quick text that could not be put back."
   ${Else}
     !insertmacro Log "Removing your settings."
@@ -1082,13 +1592,22 @@ Section "-un.Entry"
       !insertmacro Log "The uninstall entry names $0, not this install: it stays."
     ${EndIf}
   ${EndIf}
-  ${If} $QuickTextsKept == 1
-    !insertmacro Log "exit code ${ERROR_CANTWRITE}"
-  ${ElseIf} $Role == elevated
+  ${If} $AllUsers == 1
+  ${AndIf} $Role != elevated
+    !insertmacro Log "Left for every other Windows account that used ${PRODUCT}, to give back signed in as itself: its quick text 09, which holds the last name ${PRODUCT} sent, and the copy of what it held before, under HKEY_CURRENT_USER\${SETTINGS_KEY}\SavedQuickText09, with its settings (the README's $\"Removing Tunecaster$\" says how)."
+  ${EndIf}
+  ${If} $Role == elevated
     !insertmacro Log "The files, the registration and the uninstall entry are removed."
-    !insertmacro Log "exit code 0"
   ${Else}
     !insertmacro Log "Uninstalled."
+  ${EndIf}
+  ${If} $QuickTextsKept == 1
+    !insertmacro Log "exit code ${ERROR_CANTWRITE}"
+  ${ElseIf} $Deferred == 1
+    !insertmacro Log "A restart finishes the uninstall."
+    !insertmacro Log "exit code ${ERROR_SUCCESS_REBOOT_REQUIRED}"
+    SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
+  ${Else}
     !insertmacro Log "exit code 0"
   ${EndIf}
 SectionEnd
@@ -1098,6 +1617,12 @@ Function un.onInit
   ClearErrors
   ${GetOptions} $R0 "/CLEANUP=" $R1
   ${IfNot} ${Errors}
+    ; Its NSIS plug-ins go into its own folder, which the run that made it
+    ; has held from its creation and which this copy holds by inheritance:
+    ; never into a new folder in %TEMP% that a program of the user's could
+    ; replace before the plug-ins are unpacked and loaded. Nothing before
+    ; this line loads one.
+    UnsafeStrCpy $PLUGINSDIR $EXEDIR
     Call un.CleanUpAfter
   ${EndIf}
   !insertmacro PinPluginsDir
@@ -1116,29 +1641,49 @@ Function un.onInit
   ${EndIf}
   StrCpy $QuickTextsKept 0
   StrCpy $Lock 0
+  StrCpy $Deferred 0
+  StrCpy $AllUsers 0
+  StrCpy $UserData 1
   SetShellVarContext current
+  Call un.AccountName
+  StrCpy $Account $0
   ; The install mode is not passed on the command line: an all-users install
   ; is the one whose folder the machine-wide uninstall entry names.
   ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
   ${If} $0 != ""
   ${AndIf} $0 == $INSTDIR
+    StrCpy $AllUsers 1
     ${If} $Role == elevated
       Call un.IsAdmin
       ${If} $0 != 1
         !insertmacro QuitWith ${ERROR_ELEVATION_REQUIRED} "${PRODUCT} is installed for all users: only an administrator can remove it. Run the uninstaller as administrator."
       ${EndIf}
+      StrCpy $UserData 0
     ${Else}
       Call un.MayActAsAdmin
       ${If} $0 != 1
         StrCpy $Role asker
+      ${Else}
+        Call un.CheckStartedFor
       ${EndIf}
     ${EndIf}
     SetShellVarContext all
   ${ElseIf} $Role == elevated
     ; Administrator rights remove an all-users install and nothing else.
     !insertmacro QuitWith ${ERROR_BAD_PATHNAME} "${PRODUCT} is not installed for all users in $INSTDIR. Nothing was removed."
+  ${Else}
+    ; An install for one user is the account's whose uninstall entry names
+    ; its folder: its registration and its entry are in that account's
+    ; registry alone. Run by another account (an administrator, a
+    ; deployment tool), or from a folder the install has moved away from,
+    ; the uninstall would remove files that registry still names, and give
+    ; back and remove what is not that install's.
+    ReadRegStr $0 HKCU "${UNINST_KEY}" "InstallLocation"
+    ${If} $0 != $INSTDIR
+      !insertmacro QuitWith ${ERROR_BAD_PATHNAME} "No install of ${PRODUCT} of the Windows account $Account is in $INSTDIR: an install for one user is removed by its own account, signed in as that account. Nothing was removed."
+    ${EndIf}
   ${EndIf}
-  !insertmacro Log "Uninstalling ${PRODUCT} from $INSTDIR"
+  !insertmacro Log "Uninstalling ${PRODUCT} from $INSTDIR, as $Account"
 
   ; Said before the pages rather than after them, where it is checked again.
   ; A run without administrator rights cannot tell for a DLL in a program
@@ -1159,6 +1704,25 @@ Function un.onInit
     ${IfNot} ${Errors}
       !insertmacro SelectSection ${SecUnSettings}
     ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; An all-users uninstall run with administrator rights from the start gives
+; back the quick text and removes the settings of the account it runs as,
+; only when that is the account signed in to the session: the user who
+; started it. Started by a deployment tool (the system account, nobody
+; signed in) or with another administrator's password typed at the prompt,
+; it touches no account's registry but the machine's ($UserData), and says
+; so.
+Function un.CheckStartedFor
+  Call un.SessionAccount
+  ${If} $0 != $Account
+  ${OrIf} $Account == ""
+    StrCpy $UserData 0
+    ${If} $0 == ""
+      StrCpy $0 "nobody"
+    ${EndIf}
+    !insertmacro Log "This uninstall runs as $Account, while $0 is signed in to this Windows session: it gives no account's quick text 09 back and removes no account's settings, neither those of $0 nor its own. Uninstalled from Apps & features, signed in as yourself, it does that for you."
   ${EndIf}
 FunctionEnd
 

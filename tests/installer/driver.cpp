@@ -21,9 +21,13 @@
 //   tc_installer_driver.exe hold DLL READY STOP
 //       keeps DLL loaded, as a running Messenger keeps the plug-in: loads it,
 //       creates the file READY, and stays until the file STOP exists.
+//   tc_installer_driver.exe open FILE READY STOP
+//       the same with FILE open for reading, as a virus scanner or a backup
+//       program may keep it: others may read and write it, but not delete it.
 //
 // Exits 0 on success; 1 when the button never comes (listing the buttons
-// there are), the key cannot be made or the DLL does not load; 2 on bad use.
+// there are), the key cannot be made or the file does not load or open; 2 on
+// bad use.
 #include <windows.h>
 #include <sddl.h>
 #include <shellapi.h>
@@ -202,9 +206,13 @@ bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-int hold(const std::wstring& dll, const std::wstring& ready, const std::wstring& stop) {
-    if (!LoadLibraryW(dll.c_str())) {
-        std::printf("cannot load %ls: %lu\n", dll.c_str(), GetLastError());
+int hold(bool load, const std::wstring& file, const std::wstring& ready, const std::wstring& stop) {
+    const bool held =
+        load ? LoadLibraryW(file.c_str()) != nullptr
+             : CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr) != INVALID_HANDLE_VALUE;
+    if (!held) {
+        std::printf("cannot %s %ls: %lu\n", load ? "load" : "open", file.c_str(), GetLastError());
         return 1;
     }
     HANDLE flag = CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -234,9 +242,11 @@ int main() {
     else if (args.size() == 2 && args[0] == L"volatile-key") rc = volatileKey(args[1]);
     else if (args.size() == 2 && args[0] == L"deny-write") rc = denyWrite(args[1]);
     else if (args.size() == 2 && args[0] == L"run") rc = run(args[1]);
-    else if (args.size() == 4 && args[0] == L"hold") rc = hold(args[1], args[2], args[3]);
+    else if (args.size() == 4 && (args[0] == L"hold" || args[0] == L"open"))
+        rc = hold(args[0] == L"hold", args[1], args[2], args[3]);
     else std::printf("usage: press BUTTON | await BUTTON | set-text BUTTON TEXT | volatile-key PATH"
-                     " | deny-write PATH | run COMMANDLINE | hold DLL READY STOP\n");
+                     " | deny-write PATH | run COMMANDLINE | hold DLL READY STOP"
+                     " | open FILE READY STOP\n");
     std::fflush(stdout);
     return rc;
 }

@@ -17,8 +17,8 @@
 #
 # Scenarios: per-user, all-users, failures (and refusals: a newer version
 # installed, Windows older than 7), moves (a second folder, another
-# program's files), signed (a release signed with a throwaway certificate,
-# and the setup built twice).
+# program's files), restart (files left to the next restart), signed (a
+# release signed with a throwaway certificate, and the setup built twice).
 set -euo pipefail
 
 src=$(cd "$1" && pwd)
@@ -158,12 +158,13 @@ build_setup() {  # DLL OUTDIR: prints the setup's path
 
 # Runs the registered QuietUninstallString as a deployment tool does (the
 # command line as it is, no shell) and expects its exit code, 0 unless
-# given: the command must return only once the uninstall is done.
+# given, of which Wine passes on the low eight bits: the command must return
+# only once the uninstall is done.
 quiet_uninstall() {  # ROOT (HKCU or HKLM) [CODE]
     local cmd rc=0
     cmd=$(reg_value "$1\\$uninst_subkey" QuietUninstallString) || { fail "no QuietUninstallString in $1"; return; }
     driver run "$cmd" || rc=$?
-    [ "$rc" -eq "${2:-0}" ] || fail "the quiet uninstall ($cmd) exited with $rc, expected ${2:-0}"
+    [ "$rc" -eq $((${2:-0} % 256)) ] || fail "the quiet uninstall ($cmd) exited with $rc, expected ${2:-0}"
 }
 
 # Run in place, the uninstaller leaves its own file to a copy of it that
@@ -200,6 +201,40 @@ expect_registration() {  # ROOT DLL(windows)
     clsid=$(reg_value "$1\\Software\\Classes\\$progid\\CLSID" "") || { fail "$progid is not registered under $1"; return; }
     expect_value "$1\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" "" "$2"
     expect_value "$1\\Software\\Classes\\CLSID\\$clsid\\ProgID" "" "$progid.1"
+}
+
+# The registration's trees under the registry root, as the build lists them
+# for the setup.
+mapfile -t registration_trees < <(sed -n 's/^ *!insertmacro \${action} [0-9]* "\(.*\)"$/\1/p' \
+                                  "$build/gen/identity/identity.nsh")
+[ "${#registration_trees[@]}" -gt 0 ] || die "no registration trees in the build's identity.nsh"
+interface_tree=$(printf '%s\n' "${registration_trees[@]}" | grep '\\Interface\\')
+
+export_registration() {  # ROOT FILE: every key and value of the trees
+    local tree
+    : >"$2"
+    for tree in "${registration_trees[@]}"; do
+        export_reg "$1\\$tree" "$work/tree.reg"
+        grep -v '^Windows Registry Editor' "$work/tree.reg" >>"$2" || true
+    done
+}
+
+# Runs a Windows program with Wine's record of every DLL that it and the
+# programs it starts load, and sets $loaded_from to the lines of those
+# loaded from FOLDER; returns the program's exit code.
+loaded_from=
+run_recording_loads() {  # FOLDER(windows) PROGRAM ARGS...
+    local folder=$1 rc=0; shift
+    WINEDEBUG=+loaddll wine_run "$@" 2>"$work/loads.trace" || rc=$?
+    loaded_from=$(sed 's/\\\\/\\/g' "$work/loads.trace" | grep -iF "Loaded L\"$folder\\" || true)
+    return "$rc"
+}
+
+# The deletes that Windows holds for the next restart, one path a line.
+pending_deletes() {
+    wine_run reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+        /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' |
+        sed -n 's/.*REG_MULTI_SZ *//p' | sed 's/\\0/\n/g' | sed 's/^\\??\\//' | grep -v '^$' || true
 }
 
 expect_entry() {  # ROOT INSTDIR(windows)
@@ -292,17 +327,19 @@ expect_slots_given_back() {
 without_saved_slots() { awk '/^\[/ { drop = index($0, "\\SavedQuickText09") > 0 } !drop' "$1"; }
 
 # --- A running Messenger -------------------------------------------------
-# Keeps DLL loaded in a process of its own until release_plugin.
-hold_plugin() {  # DLL(windows)
+# Keeps DLL loaded in a process of its own until release_plugin; with
+# "open", keeps the file open as a virus scanner may, so that it cannot be
+# deleted.
+hold_plugin() {  # DLL(windows) [hold|open]
     rm -f "$work/held" "$work/release"
-    driver hold "$1" "$(winpath "$work")\\held" "$(winpath "$work")\\release" &
+    driver "${2:-hold}" "$1" "$(winpath "$work")\\held" "$(winpath "$work")\\release" &
     holder_pid=$!
     for _ in $(seq 600); do
         [ -e "$work/held" ] && return
         kill -0 "$holder_pid" 2>/dev/null || break
         sleep 0.1
     done
-    die "nothing could keep $1 loaded"
+    die "nothing could keep $1 loaded or open"
 }
 
 release_plugin() {
@@ -417,23 +454,44 @@ seed_user_state
 case "$scenario" in
 per-user)
     snapshot before
-    step "installing silently for the current user"
+    step "installing silently for the current user, with administrator rights as every program has them under Wine: the log says whose profile"
     wine_run "$setup" /S || fail "the installer exited with $?"
     expect_log setup 0
+    grep -q "^This setup runs with administrator rights, as .*: it installs $TC_PRODUCT_NAME for that Windows account alone, in its profile" \
+        "$(log_of setup)" || fail "the setup's log does not say whose profile it installs into: $(tr '\r\n' '  ' <"$(log_of setup)")"
     expect_installed_files "$user_dir"
     expect_entry HKCU "$user_dir"
     expect_registration HKCU "$user_dir\\$dll_file"
     key_exists "HKLM\\$uninst_subkey" && fail "a per-user install wrote a machine-wide uninstall entry"
     key_exists "HKLM\\Software\\Classes\\$progid" && fail "a per-user install registered machine-wide"
 
-    step "installing again over it"
-    wine_run "$setup" /S || fail "installing over an earlier install exited with $?"
+    step "installing again over it loads nothing from the install folder, which the user can write"
+    run_recording_loads "$user_dir" "$setup" /S || fail "installing over an earlier install exited with $?"
+    [ -z "$loaded_from" ] || fail "the setup loaded code from the install folder: $loaded_from"
+    grep -q "written as data, the DLL is not run" "$(log_of setup)" || fail "the setup's log does not say how it registers"
     expect_installed_files "$user_dir"
     expect_entry HKCU "$user_dir"
     expect_registration HKCU "$user_dir\\$dll_file"
 
-    step "the simulated host loads the installed plug-in"
+    step "the registration the setup writes is the one the DLL writes, value for value"
+    export_registration HKCU "$work/registration.setup"
+    for tree in "${registration_trees[@]}"; do wine_run reg delete "HKCU\\$tree" /f >/dev/null 2>&1 || true; done
+    # The way the setup registered before: the DLL runs, from the install
+    # folder, and the record shows it.
+    run_recording_loads "$user_dir" regsvr32 /s /n /i:user "$user_dir\\$dll_file" || fail "regsvr32 exited with $?"
+    [ -n "$loaded_from" ] || fail "the record of loaded DLLs does not show regsvr32 loading the plug-in"
+    export_registration HKCU "$work/registration.dll"
+    diff -u "$work/registration.dll" "$work/registration.setup" >"$work/registration.diff" ||
+        fail "the setup's registration differs from the DLL's: $(head -30 "$work/registration.diff")"
+
+    step "the simulated host loads the installed plug-in and lists its four commands"
     host_finds_plugin
+    if [ -f "$build/bin/sim_host.exe" ]; then
+        commands=$(wine_run "$build/bin/sim_host.exe" | tr -d '\r')
+        for command in /xwinampoptions /xwinampabout /xwinampon /xwinampoff; do
+            grep -qF "$command" <<<"$commands" || fail "the host does not list $command: $commands"
+        done
+    fi
     expect_user_state_kept
 
     step "uninstalling with the registered quiet command, keeping the settings"
@@ -443,10 +501,18 @@ per-user)
     export_reg "$settings_key" "$work/settings-before"
     export_reg 'HKCU\Software\Venmoor' "$work/host-before"
     temp_listing >"$work/temp-before"
-    quiet_uninstall HKCU
+    WINEDEBUG=+loaddll quiet_uninstall HKCU 2>"$work/loads.trace"
+    grep '^FAIL' "$work/loads.trace" >&2 || true
     await_gone "$dir/$uninstaller"
     expect_log uninstall 0
     expect_temp_clean "$work/temp-before"
+    # The copy that removes the uninstaller unpacks NSIS's plug-ins into its
+    # own folder, held since its creation: the only folder of plug-ins made
+    # for them in %TEMP% is the uninstaller's own.
+    plugin_dirs=$(sed 's/\\\\/\\/g' "$work/loads.trace" | sed -n 's/.*Loaded L"\(.*\)\\System\.dll".*/\1/Ip' | sort -u)
+    [ "$(grep -c '\\ns[^\\]*\.tmp$' <<<"$plugin_dirs")" = 1 ] &&
+        grep -q "[\\]$TC_PRODUCT_NAME [0-9A-F]\{8\}\$" <<<"$plugin_dirs" ||
+        fail "the plug-ins were not loaded from the uninstaller's folder and the copy's own: $plugin_dirs"
     [ "$(ls "$dir")" = "my notes.txt" ] || fail "the uninstaller removed the user's file or left its own: $(ls "$dir")"
     rm -f "$dir/my notes.txt"
     rmdir "$dir"
@@ -509,12 +575,16 @@ per-user)
     cmp -s "$work/host-held" "$work/host-held-after" || fail "the refused uninstall changed the host's keys"
     cmp -s "$work/held.dll" "$dir/$dll_file" || fail "the refused uninstall changed the DLL"
 
-    step "with its pages, the setup asks to close Messenger, and goes on after Retry"
+    step "with its pages, the setup asks to close Messenger, and goes on after Retry; its pages say whose profile, and that the options are to be saved once"
     (rc=0; wine_run "$setup" || rc=$?; echo "$rc" >"$work/setup.rc") &
     setup_pid=$!
     answer_close_messenger
-    driver press Install >/dev/null || fail "no Install button after Retry"
-    driver press "Next >" >/dev/null && driver press Finish >/dev/null || fail "the setup did not finish"
+    page=$(driver press Install) || fail "no Install button after Retry"
+    grep -q "runs with administrator rights, as .*for that Windows account alone, in its profile" <<<"$page" ||
+        fail "the folder page does not say whose profile: $page"
+    driver press "Next >" >/dev/null && page=$(driver press Finish) || fail "the setup did not finish"
+    grep -q "/xwinampoptions" <<<"$page" && grep -qF "Save!!!" <<<"$page" ||
+        fail "the last page does not say to save the options once: $page"
     wait "$setup_pid"
     [ "$(cat "$work/setup.rc")" = 0 ] || fail "the setup exited with $(cat "$work/setup.rc")"
     expect_entry HKCU "$user_dir"
@@ -573,6 +643,27 @@ all-users)
     expect_user_state_kept
     snapshot after
     expect_same before after "after the uninstall"
+
+    step "run with administrator rights by another account than the one signed in (a deployment tool, say): no account's quick text or settings are touched, and the log says what is left"
+    wine_run "$setup" /S /ALLUSERS || fail "the installer exited with $?"
+    seed_saved_slots
+    export_reg "$settings_key" "$work/settings-other"
+    export_reg 'HKCU\Software\Venmoor' "$work/host-other"
+    TC_TEST_SESSION_ACCOUNT='OTHERPC\someone' uninstall_in_place "$machine_dir" /S /REMOVESETTINGS
+    await_gone "$(unixpath "$machine_dir")"
+    expect_log uninstall 0
+    export_reg "$settings_key" "$work/settings-other-after"
+    export_reg 'HKCU\Software\Venmoor' "$work/host-other-after"
+    cmp -s "$work/settings-other" "$work/settings-other-after" ||
+        fail "the uninstall by another account changed the settings or the copies of the slots"
+    cmp -s "$work/host-other" "$work/host-other-after" || fail "the uninstall by another account changed the slots"
+    grep -qF "while OTHERPC\\someone is signed in to this Windows session: it gives no account's quick text 09 back" "$(log_of uninstall)" &&
+        grep -q "^Left for every other Windows account .*SavedQuickText09" "$(log_of uninstall)" ||
+        fail "the log does not say what was left: $(tr '\r\n' '  ' <"$(log_of uninstall)")"
+    wine_run reg delete "$saved_key" /f >/dev/null
+    for name in "${saved_users[@]}"; do wine_run reg delete "$(slot09 "$name")" /f >/dev/null; done
+    snapshot after
+    expect_same before after "after the uninstall by another account"
 
     step "uninstalled without administrator rights: the install folder's uninstaller gets them, and the first run gives the quick texts back"
     wine_run "$setup" /S /ALLUSERS || fail "the installer exited with $?"
@@ -648,39 +739,46 @@ all-users)
 
 failures)
     snapshot before
-    step "a DLL that cannot register fails the install and leaves nothing behind"
-    # A DLL without the registration entry points.
+    step "a registration that cannot be written fails the install with 3 and leaves nothing behind"
+    # No lasting key can be made under a volatile one: the last of the trees
+    # refuses, after the others were written.
+    driver volatile-key "$interface_tree" >/dev/null || die "could not make a volatile key"
+    snapshot volatile
+    setup_exits 3 /S
+    snapshot after
+    expect_same volatile after "after the failed install"
+    wine_run reg delete "HKCU\\$interface_tree" /f >/dev/null
+
+    step "a failed install over a registration made by hand, with a DLL in the install folder, leaves both as they were"
+    # A DLL without the registration entry points stands for the user's.
     printf 'int tc_not_a_plugin;\n' >"$work/not-a-plugin.c"
     i686-w64-mingw32-gcc -shared -o "$work/$dll_file" "$work/not-a-plugin.c" ||
-        die "could not build a DLL that cannot register"
-    bad_setup=$(build_setup "$work/$dll_file" "$work/bad-setup")
-    rc=0
-    wine_run "$bad_setup" /S || rc=$?
-    [ "$rc" -ne 0 ] || fail "the install reported success although registration failed"
-    snapshot after
-    expect_same before after "after the failed install"
-
-    step "a failed install into a folder with a DLL registered by hand leaves that DLL and its registration"
-    mkdir -p "$(unixpath "$user_dir")"
-    cp "$build/bin/$dll_file" "$(unixpath "$user_dir")/"
-    wine_run regsvr32 /s /n /i:user "$user_dir\\$dll_file" || fail "registering by hand failed"
+        die "could not build a DLL of another kind"
+    mkdir -p "$(unixpath "$user_dir")" "$(unixpath "$localappdata\\SharedTools")"
+    cp "$work/$dll_file" "$(unixpath "$user_dir")/"
+    by_hand="$localappdata\\SharedTools\\$dll_file"
+    cp "$build/bin/$dll_file" "$(unixpath "$by_hand")"
+    wine_run regsvr32 /s /n /i:user "$by_hand" || fail "registering by hand failed"
+    # Its values change before the one that refuses, and must come back.
+    driver deny-write "$interface_tree\\TypeLib" >/dev/null || die "could not protect the registration"
     snapshot by-hand
-    rc=0
-    wine_run "$bad_setup" /S || rc=$?
-    [ "$rc" -ne 0 ] || fail "the install reported success although registration failed"
-    cmp -s "$(unixpath "$user_dir\\$dll_file")" "$build/bin/$dll_file" ||
+    setup_exits 3 /S
+    cmp -s "$(unixpath "$user_dir\\$dll_file")" "$work/$dll_file" ||
         fail "the failed install changed the DLL that was there"
     snapshot after
-    expect_same by-hand after "after the failed install over a DLL registered by hand"
-    wine_run regsvr32 /u /s /n /i:user "$user_dir\\$dll_file" || true
-    rm -rf "$(unixpath "$user_dir")"
+    expect_same by-hand after "after the failed install over a registration made by hand"
+    wine_run regsvr32 /u /s /n /i:user "$by_hand" || true
+    rm -rf "$(unixpath "$user_dir")" "$(unixpath "$localappdata\\SharedTools")"
 
     step "a failed upgrade leaves the earlier install uninstallable"
+    other_setup=$(build_setup "$work/$dll_file" "$work/other-setup")
     wine_run "$setup" /S || fail "the installer exited with $?"
+    driver deny-write "$interface_tree\\TypeLib" >/dev/null || die "could not protect the registration"
     rc=0
-    wine_run "$bad_setup" /S || rc=$?
-    [ "$rc" -ne 0 ] || fail "the upgrade reported success although registration failed"
+    wine_run "$other_setup" /S || rc=$?
+    [ "$rc" -eq 3 ] || fail "the upgrade that could not register exited with $rc, expected 3"
     expect_entry HKCU "$user_dir"
+    expect_registration HKCU "$user_dir\\$dll_file"
     [ -f "$(unixpath "$user_dir\\$uninstaller")" ] || fail "the failed upgrade removed the uninstaller"
     cmp -s "$(unixpath "$user_dir\\$dll_file")" "$work/setup/$dll_file" ||
         fail "the failed upgrade did not put the earlier DLL back"
@@ -760,11 +858,19 @@ moves)
     expect_registration HKCU "$other_dir\\$dll_file"
     [ -e "$(unixpath "$user_dir")" ] && fail "the first folder is still there: $(ls "$(unixpath "$user_dir")")"
 
-    step "the first folder's uninstaller leaves the install that moved alone"
-    wine_cmdline "$work" first-uninstaller.exe /S "_?=$user_dir" || fail "the first folder's uninstaller exited with $?"
-    expect_installed_files "$other_dir"
-    expect_entry HKCU "$other_dir"
-    expect_registration HKCU "$other_dir\\$dll_file"
+    step "the first folder's uninstaller finds no install of this account there: it refuses with 161 and touches nothing, the quick texts neither"
+    seed_saved_slots
+    snapshot moved
+    export_reg "$settings_key" "$work/settings-moved"
+    rc=0
+    wine_cmdline "$work" first-uninstaller.exe /S "_?=$user_dir" || rc=$?
+    [ "$rc" -eq 161 ] || fail "the first folder's uninstaller exited with $rc, expected 161"
+    expect_log uninstall 161
+    snapshot after
+    expect_same moved after "after the first folder's uninstaller"
+    export_reg "$settings_key" "$work/settings-after"
+    cmp -s "$work/settings-moved" "$work/settings-after" || fail "the first folder's uninstaller changed the settings"
+    expect_value "$(slot09 alice@example.com)" Message "/name Ann listening: (!WAT)"
 
     step "a folder with another program's Uninstall.exe: their files stay byte for byte"
     foreign_dir="$localappdata\\SharedTools"
@@ -785,6 +891,44 @@ moves)
     rm -rf "$foreign"
     snapshot after
     expect_same before after "after the moves and the uninstall"
+    ;;
+
+restart)
+    snapshot before
+    step "a DLL that another program holds open goes at the next restart: the uninstall exits with 3010 and says so"
+    wine_run "$setup" /S || fail "the installer exited with $?"
+    hold_plugin "$user_dir\\$dll_file" open
+    quiet_uninstall HKCU 3010
+    release_plugin
+    expect_log uninstall 3010
+    grep -qF "$user_dir\\$dll_file could not be removed now: Windows deletes it at the next restart" "$(log_of uninstall)" ||
+        fail "the log does not name the file left to the restart: $(tr '\r\n' '  ' <"$(log_of uninstall)")"
+    await_gone "$(unixpath "$user_dir\\$uninstaller")"
+    pending_deletes | grep -qixF "$user_dir\\$dll_file" || fail "Windows holds no delete of the DLL: $(pending_deletes)"
+
+    step "without administrator rights, a setup run before that restart refuses with 350 and changes nothing"
+    snapshot pending
+    pending_deletes >"$work/pending-before"
+    export TC_TEST_AS_STANDARD_USER=1
+    setup_exits 350 /S
+    unset TC_TEST_AS_STANDARD_USER
+    expect_log setup 350
+    snapshot after
+    expect_same pending after "after the setup refused before the restart"
+    pending_deletes | grep -qixF "$user_dir\\$dll_file" || fail "the refused setup took the DLL off Windows' list for the restart"
+
+    step "with them, it takes its files off Windows' list for the restart and keeps them"
+    setup_exits 0 /S
+    expect_installed_files "$user_dir"
+    expect_entry HKCU "$user_dir"
+    left=$(pending_deletes | grep -iF "$user_dir" || true)
+    [ -z "$left" ] || fail "Windows would still delete at the restart: $left"
+    others_gone=$(grep -v -iF "$user_dir" "$work/pending-before" | sort | comm -23 - <(pending_deletes | sort))
+    [ -z "$others_gone" ] || fail "the setup took others' entries off Windows' list for the restart: $others_gone"
+    quiet_uninstall HKCU
+    await_gone "$(unixpath "$user_dir")"
+    snapshot after
+    expect_same before after "after the reinstall and its uninstall"
     ;;
 
 signed)
