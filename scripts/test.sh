@@ -9,6 +9,16 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=slots.sh
 source "$here/slots.sh"
+# Two test commands on one build folder would build it at the same time and
+# share its Wine prefixes: the second waits until the first has ended. The
+# lock is held by flock itself, never by a program the tests start (a Wine
+# server outlives them).
+if [ -z "${TC_TEST_COMMAND_LOCKED:-}" ]; then
+    mkdir -p "$TC_BUILD_DIR"
+    lock=$TC_BUILD_DIR/.test-command.lock
+    flock -n "$lock" true || echo "Another test command runs on $TC_BUILD_DIR: waiting for it to end..." >&2
+    exec env TC_TEST_COMMAND_LOCKED=1 flock -o "$lock" "$here/test.sh" "$@"
+fi
 tc_prepare
 # The optimised DLL is the one that ships, and the optimiser warns of things
 # the debug build does not see: it is built too, warnings as errors, and
