@@ -191,7 +191,7 @@ Var FirstPid     ; in the "elevated" run, the process id of the run that asked
 !insertmacro MUI_PAGE_INSTFILES
 ; The plug-in does nothing and says nothing until its options were saved
 ; once: every new user meets that first.
-!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed, but nothing changes yet.$\r$\n$\r$\nStart Messenger, type /xwinampoptions into a conversation window and send it, choose how your name should look and press Save!!! once. From then on, about two seconds after Winamp starts a song, your display name says that you are listening.$\r$\n$\r$\nTo remove it: Settings > Apps > ${PRODUCT} > Uninstall."
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed, but nothing changes yet.$\r$\n$\r$\nStart Messenger, type /xwinampoptions into a conversation window and send it, choose how your name should look and press Save!!! once. From then on, about two seconds after Winamp starts a song, your display name says that you are listening.$\r$\n$\r$\nTo remove it, choose ${PRODUCT} in Apps & features (Programs and Features on Windows 7) and Uninstall."
 !insertmacro MUI_PAGE_FINISH
 
 !define MUI_COMPONENTSPAGE_TEXT_TOP "Your own ${PRODUCT} settings (naming mode, names and tags) are kept, so that a later installation finds them again. Tick the box to remove them too."
