@@ -1,7 +1,8 @@
 #pragma once
-// Time as the delivery's bounded waits see it. The product runs on the
-// system's clock; tests put in one that they drive, so that a wait bounded
-// at 300 ms does not take 300 ms.
+// Time as the delivery's bounded waits and the user's pause see it. The
+// product runs on the system's clock; tests put in one that they drive, so
+// that a wait bounded at 300 ms does not take 300 ms, and a pause of a
+// second after the user's last key does not take a second.
 #include <windows.h>
 
 namespace tc {
@@ -13,9 +14,12 @@ public:
     virtual DWORD now() = 0;
     // Gives the processor away for about `ms` milliseconds.
     virtual void sleep(DWORD ms) = 0;
+    // When the session's last input event was (a key, the mouse), on this
+    // clock. Each event has its own answer, so a new one is told by it.
+    virtual DWORD lastInput() = 0;
 };
 
-// GetTickCount and Sleep.
+// GetTickCount, Sleep and GetLastInputInfo.
 Clock& systemClock();
 
 } // namespace tc

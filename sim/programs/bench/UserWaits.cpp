@@ -1,7 +1,7 @@
 #include "sim/programs/bench/UserWaits.h"
 
-#include "messenger/UserActivity.h"
-#include "plugin/StartUp.h"
+#include "delivery/UserActivity.h"
+#include "sim/programs/bench/BenchRooms.h"
 #include "sim/common/ForegroundRule.h"
 #include "sim/common/ImportHook.h"
 #include "sim/common/OtherProgram.h"
@@ -21,7 +21,7 @@ Summary timeTicks(int ticks, const std::function<void()>& before = nullptr) {
     for (int i = 0; i < ticks; ++i) {
         if (before) before();
         const double start = nowMs();
-        background().tick();
+        rooms().background.tick();
         us.push_back((nowMs() - start) * 1000.0);
     }
     return summarise(us);
@@ -29,8 +29,8 @@ Summary timeTicks(int ticks, const std::function<void()>& before = nullptr) {
 
 // A command composed now that cannot go: it waits, and every tick tries it.
 void commandWaiting() {
-    background().form.changeName();
-    background().tick(); // the tick it began waiting in
+    rooms().delivery.want(composer::Wanted::NowPlaying);
+    rooms().background.tick(); // the tick it began waiting in
 }
 
 // When the user's conversation last gave up the front to another window of
@@ -50,7 +50,7 @@ BOOL WINAPI watchedSetForegroundWindow(HWND window) {
 }
 
 void leftAlone() {
-    background().form.dropWaiting();
+    rooms().delivery.dropWaiting();
     pumpFor(kUserPauseMilliseconds + 100);
 }
 
