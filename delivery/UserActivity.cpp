@@ -5,13 +5,13 @@
 namespace tc {
 
 bool UserActivity::busy() {
-    const DWORD last = clock_.lastInput();
-    if (!ownKeysSeen_ || last != ownKeys_) userAt_ = last;
+    const Clock::Input last = clock_.lastInput();
+    if (!ownKeysSeen_ || last.stamp != ownKeys_) userAt_ = last.at;
     return clock_.now() - userAt_ < kUserPauseMilliseconds || win::userHoldsAModifierOrButton();
 }
 
 void UserActivity::ownKeysRead() {
-    ownKeys_ = clock_.lastInput();
+    ownKeys_ = clock_.lastInput().stamp;
     ownKeysSeen_ = true;
 }
 

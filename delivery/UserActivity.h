@@ -32,7 +32,7 @@ public:
 private:
     Clock& clock_;
     bool ownKeysSeen_ = false;
-    DWORD ownKeys_ = 0; // the input stamp of our own keys, last time
+    DWORD ownKeys_ = 0; // the system's stamp of our own keys, last time
     DWORD userAt_ = 0;  // the user's last input, on the clock
 };
 

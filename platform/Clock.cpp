@@ -9,10 +9,11 @@ public:
     void sleep(DWORD ms) override { Sleep(ms); }
     // GetLastInputInfo stamps on the GetTickCount clock. Without an answer
     // the user counts as having been away since the clock began.
-    DWORD lastInput() override {
+    Input lastInput() override {
         LASTINPUTINFO info = {};
         info.cbSize = sizeof info;
-        return GetLastInputInfo(&info) ? info.dwTime : 0;
+        const DWORD stamp = GetLastInputInfo(&info) ? info.dwTime : 0;
+        return {stamp, stamp};
     }
 };
 

@@ -14,9 +14,13 @@ public:
     virtual DWORD now() = 0;
     // Gives the processor away for about `ms` milliseconds.
     virtual void sleep(DWORD ms) = 0;
-    // When the session's last input event was (a key, the mouse), on this
-    // clock. Each event has its own answer, so a new one is told by it.
-    virtual DWORD lastInput() = 0;
+    // The session's last input event (a key, the mouse): the system's stamp,
+    // by which a new event is told, and when it was on this clock.
+    struct Input {
+        DWORD stamp;
+        DWORD at;
+    };
+    virtual Input lastInput() = 0;
 };
 
 // GetTickCount, Sleep and GetLastInputInfo.

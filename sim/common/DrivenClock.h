@@ -18,15 +18,14 @@ public:
         now_ += ms;
         Sleep(ms ? 1 : 0);
     }
-    DWORD lastInput() override {
+    Input lastInput() override {
         LASTINPUTINFO info{sizeof info, 0};
-        if (!GetLastInputInfo(&info)) return inputAt_;
-        if (!inputSeen_ || info.dwTime != inputStamp_) {
+        if (GetLastInputInfo(&info) && (!inputSeen_ || info.dwTime != inputStamp_)) {
             inputSeen_ = true;
             inputStamp_ = info.dwTime;
             inputAt_ = now_ - (GetTickCount() - info.dwTime);
         }
-        return inputAt_;
+        return {inputStamp_, inputAt_};
     }
     // Moves time on. Input made so far is dated before the move.
     void advance(DWORD ms) {
