@@ -17,7 +17,7 @@ public:
         {&DIID_DMessengerEvents, interfaceOf<MessengerEventSink, IDispatch>},
     };
 
-    explicit MessengerEventSink(MessengerWindowEvents& handlers) : handlers_(handlers) {}
+    explicit MessengerEventSink(MessengerEvents& handlers) : handlers_(handlers) {}
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
@@ -49,28 +49,28 @@ public:
                 if (SUCCEEDED(VariantChangeType(result.get(), &params->rgvarg[params->cArgs - 1],
                                                 0, VT_I4)) &&
                     SUCCEEDED(result.get()->lVal))
-                    handlers_.oMessengerAPI_OnSignin();
+                    handlers_.signedIn();
                 return S_OK;
             }
             // The window is the only argument; it may come by reference.
             Variant window;
             VARIANT* arg = &params->rgvarg[params->cArgs - 1];
             if (FAILED(VariantChangeType(window.get(), arg, 0, VT_DISPATCH))) return S_OK;
-            IDispatch* pIMWindow = window.get()->pdispVal;
-            if (!pIMWindow) return S_OK;
-            if (id == kOnIMWindowCreated) handlers_.oMessengerAPI_OnIMWindowCreated(pIMWindow);
-            else handlers_.oMessengerAPI_OnIMWindowDestroyed(pIMWindow);
+            IDispatch* conversation = window.get()->pdispVal;
+            if (!conversation) return S_OK;
+            if (id == kOnIMWindowCreated) handlers_.windowCreated(conversation);
+            else handlers_.windowDestroyed(conversation);
             return S_OK;
         });
     }
 
 private:
-    MessengerWindowEvents& handlers_;
+    MessengerEvents& handlers_;
 };
 
 } // namespace
 
-HRESULT createMessengerEventSink(MessengerWindowEvents& handlers, IDispatch** out) {
+HRESULT createMessengerEventSink(MessengerEvents& handlers, IDispatch** out) {
     if (!out) return E_POINTER;
     *out = new (std::nothrow) MessengerEventSink(handlers);
     return *out ? S_OK : E_OUTOFMEMORY;

@@ -10,11 +10,6 @@
 namespace tc::win {
 namespace {
 constexpr UINT kTextTimeoutMs = 500;
-// The extra information our synthesised keys carry ("TcA0"), by which the
-// wait tells them from the user's typing.
-constexpr ULONG_PTR kOwnKeys = 0x54634130;
-// A virtual key that Windows leaves unassigned: pressing it does nothing.
-constexpr WORD kMenuMaskKey = 0xE8;
 } // namespace
 
 HWND findTopWindow(const wchar_t* className) { return FindWindowW(className, nullptr); }
@@ -79,74 +74,11 @@ bool ownedByThisProcess(HWND window) {
            process == GetCurrentProcessId();
 }
 
-namespace {
-
-// A key of ours the system has down because it refused the key-up: the
-// keyboard is the session's, so this is the process's to remember.
-std::vector<WORD>& ownKeysDown() {
-    static auto* keys = new std::vector<WORD>();
-    return *keys;
+UINT sendInput(INPUT* keys, UINT count) {
+    return count ? SendInput(count, keys, sizeof(INPUT)) : 0;
 }
 
-INPUT ownKey(WORD vk, bool up) {
-    INPUT key = {};
-    key.type = INPUT_KEYBOARD;
-    key.ki.wVk = vk;
-    key.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    key.ki.dwExtraInfo = kOwnKeys;
-    return key;
-}
-
-// Sends the keys and notes which of ours the system now has down: it takes
-// them in order and stops at the first it refuses.
-bool sendOwnKeys(std::vector<INPUT> keys) {
-    const UINT taken = SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
-    std::vector<WORD>& down = ownKeysDown();
-    for (UINT i = 0; i < taken && i < keys.size(); ++i) {
-        const WORD vk = keys[i].ki.wVk;
-        down.erase(std::remove(down.begin(), down.end(), vk), down.end());
-        if (!(keys[i].ki.dwFlags & KEYEVENTF_KEYUP)) down.push_back(vk);
-    }
-    return taken == keys.size();
-}
-
-// Lets go of those keys. Alt goes last, after a key that means nothing: a
-// lone press and release of Alt would open the focused window's menu.
-void releaseOwn(std::vector<WORD> keys) {
-    std::vector<INPUT> ups;
-    const bool alt = std::find(keys.begin(), keys.end(), VK_MENU) != keys.end();
-    for (WORD vk : keys)
-        if (vk != VK_MENU) ups.push_back(ownKey(vk, true));
-    if (alt) {
-        ups.push_back(ownKey(kMenuMaskKey, false));
-        ups.push_back(ownKey(kMenuMaskKey, true));
-        ups.push_back(ownKey(VK_MENU, true));
-    }
-    if (!ups.empty()) sendOwnKeys(ups);
-}
-
-} // namespace
-
-bool sendAltZero() {
-    if (sendOwnKeys({ownKey(VK_MENU, false), ownKey('0', false), ownKey('0', true),
-                     ownKey(VK_MENU, true)}))
-        return true;
-    releaseOwn(ownKeysDown());
-    return false;
-}
-
-void releaseOwnKeysLeftDown() {
-    std::vector<WORD>& down = ownKeysDown();
-    // Not even that goes in while the session is not the user's.
-    if (down.empty() || !inputDesktopIsThisThreads()) return;
-    // One the user has pressed and let go since is up already, and not ours
-    // to touch any more.
-    down.erase(std::remove_if(down.begin(), down.end(),
-                              [](WORD vk) { return !(GetAsyncKeyState(vk) & 0x8000); }),
-               down.end());
-    releaseOwn(down);
-}
+bool keyIsDown(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 
 bool inputDesktopIsThisThreads() {
     const auto name = [](HDESK desktop) {
@@ -165,42 +97,12 @@ bool inputDesktopIsThisThreads() {
     return !ours.empty() && name(input.get()) == ours;
 }
 
-LastInput lastInput() {
-    LASTINPUTINFO info = {};
-    info.cbSize = sizeof info;
-    LastInput out;
-    if (!GetLastInputInfo(&info)) return out;
-    out.stamp = info.dwTime;
-    out.age = GetTickCount() - info.dwTime;
-    return out;
-}
-
 bool userHoldsAModifierOrButton() {
     static const int kKeys[] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2,
                                 VK_SHIFT,   VK_CONTROL, VK_MENU,    VK_LWIN,     VK_RWIN};
     for (int vk : kKeys)
-        if (GetAsyncKeyState(vk) & 0x8000) return true;
+        if (keyIsDown(vk)) return true;
     return false;
-}
-
-void drainKeyboardInput(Clock& clock, DWORD maxMilliseconds) {
-    const DWORD start = clock.now();
-    MSG msg;
-    // The four keys arrive through the system's input queue; give them the
-    // bound to show up, and dispatch only keyboard messages so no timer or
-    // other work of ours runs in between. Keys the user typed meanwhile are
-    // read too, where they belong, but only ours tell that ours were read.
-    int seenUps = 0;
-    while (clock.now() - start < maxMilliseconds && seenUps < 2) {
-        while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-            if ((msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) &&
-                static_cast<ULONG_PTR>(GetMessageExtraInfo()) == kOwnKeys)
-                ++seenUps;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (seenUps < 2) clock.sleep(1);
-    }
 }
 
 } // namespace tc::win

@@ -1,8 +1,6 @@
 #pragma once
 // Thin wrappers over the user32 calls the plug-in makes. Handles come from a
 // lookup at each use and are never kept.
-#include "platform/Clock.h"
-
 #include <windows.h>
 
 #include <optional>
@@ -37,19 +35,12 @@ std::wstring className(HWND window, int limit);
 // be told (it has gone meanwhile, say) does not.
 bool ownedByThisProcess(HWND window);
 
-// Alt down, the key 0 (VK 0x30) down and up, Alt up, for whatever window has
-// the keyboard focus. A key, not a character, so layouts on which typing 0
-// needs Shift get the same hot key. The keys carry a mark of their own as
-// their extra information. Does not wait for the keys to be read. True when
-// the system took all four. When it took only some (it may refuse input at
-// any moment: the workstation locks, a secure desktop comes up), the keys it
-// did press are let go again and the answer is false.
-bool sendAltZero();
+// SendInput: the keys the system took, in order, from the first; it stops
+// at the first it refuses (the session locks, a secure desktop comes up).
+UINT sendInput(INPUT* keys, UINT count);
 
-// Keys of ours that are still down because the system refused even to let
-// them go: let go now, those the system still has down, when the session is
-// the user's again. Costs nothing when there are none.
-void releaseOwnKeysLeftDown();
+// Whether that key is down now, as the system has it (GetAsyncKeyState).
+bool keyIsDown(int vk);
 
 // Whether the desktop that takes the user's input is this thread's. It is
 // not while the workstation is locked, a secure desktop is up (an elevation
@@ -58,23 +49,8 @@ void releaseOwnKeysLeftDown();
 // denied, and the system would refuse us the front and our keys.
 bool inputDesktopIsThisThreads();
 
-// The session's last input event (GetLastInputInfo): when it was, on the
-// GetTickCount clock, and how long ago.
-struct LastInput {
-    DWORD stamp = 0;
-    DWORD age = 0;
-};
-LastInput lastInput();
-
 // Whether the user holds a mouse button or a modifier key (Shift, Ctrl, Alt,
 // Windows) down now.
 bool userHoldsAModifierOrButton();
-
-// Lets this thread take in the keyboard messages queued for it until the
-// two key-ups of the last sendAltZero have been read (bounded), so that keys
-// sent to one of its own windows are read there before that window is
-// hidden and the focus moves on. The user's own keys are dispatched as they
-// come but never end the wait.
-void drainKeyboardInput(Clock& clock, DWORD maxMilliseconds);
 
 } // namespace tc::win

@@ -4,7 +4,7 @@
 
 #include "platform/Boundary.h"
 #include "platform/ComObject.h"
-#include "plugin/StartUp.h"
+#include "plugin/Background.h"
 #include "plugin/Server.h"
 #include "plugin/PlayerPlugin.h"
 

@@ -5,7 +5,7 @@
 #include "platform/Module.h"
 #include "platform/Product.h"
 #include "plugin/Commands.h"
-#include "plugin/StartUp.h"
+#include "plugin/Background.h"
 
 #include <new>
 

@@ -8,7 +8,7 @@
 #include "plugin/ClassFactory.h"
 #include "platform/Module.h"
 #include "plugin/Registration.h"
-#include "settings/QuickTextSlot.h"
+#include "delivery/QuickTextSlot.h"
 
 #include <cwchar>
 

@@ -1,9 +1,9 @@
 #include "ui/Dialogs.h"
 
 #include "platform/Module.h"
-#include "ui/frmAbout.h"
+#include "ui/AboutBox.h"
 #include "ui/FormKit.h"
-#include "ui/frmOptions.h"
+#include "ui/OptionsDialog.h"
 
 namespace tc {
 namespace {

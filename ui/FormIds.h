@@ -1,6 +1,7 @@
 #pragma once
 // Window classes, captions and control identifiers of the two dialogs, for
 // anyone who has to find them from outside (the tests drive them this way).
+// The class names are what other programs may already look for: kept.
 
 namespace tc::ui {
 
@@ -9,28 +10,28 @@ inline constexpr const wchar_t* kOptionsCaption = L"Options";
 inline constexpr const wchar_t* kAboutClass = L"Tunecaster.frmAbout";
 
 namespace options {
-inline constexpr int Text1 = 101;    // name while nothing plays
-inline constexpr int Text2 = 102;    // name while a song plays
-inline constexpr int Text3 = 103;    // tag after the current name
-inline constexpr int Text4 = 104;    // tag after the playing name
-inline constexpr int Option1 = 111;  // current-name mode
-inline constexpr int Option2 = 112;  // custom-name mode
-inline constexpr int Label1 = 121;
-inline constexpr int Label2 = 122;
-inline constexpr int Command1 = 131; // save
+inline constexpr int PlainNameBox = 101;       // custom mode: the name while nothing plays
+inline constexpr int PlayingNameBox = 102;     // custom mode: the name while a song plays
+inline constexpr int CurrentTagBox = 103;      // current-name mode: the tag after the name
+inline constexpr int PlayingTagBox = 104;      // custom mode: the tag after the playing name
+inline constexpr int CurrentNameOption = 111;
+inline constexpr int CustomNameOption = 112;
+inline constexpr int PlainNameCaption = 121;
+inline constexpr int PlayingNameCaption = 122;
+inline constexpr int SaveButton = 131;
 } // namespace options
 
 namespace about {
-inline constexpr int LblTitle = 201;
-inline constexpr int LblVersion = 202;
-inline constexpr int Label2 = 203;
-inline constexpr int LbDevelover = 204;
-inline constexpr int LbEmail = 205;
-inline constexpr int LbPhone = 206;
-inline constexpr int Label1 = 207;
-inline constexpr int Label3 = 208;
-inline constexpr int Command2 = 211; // OK
-inline constexpr int Command3 = 212; // System Info
+inline constexpr int TitleLabel = 201;
+inline constexpr int VersionLabel = 202;
+inline constexpr int DeveloperHeading = 203;
+inline constexpr int DeveloperLabel = 204;
+inline constexpr int MailLabel = 205;
+inline constexpr int WebsiteLabel = 206;
+inline constexpr int OtherPluginsLabel = 207;
+inline constexpr int WarningLabel = 208;
+inline constexpr int OkButton = 211;
+inline constexpr int SysInfoButton = 212;
 } // namespace about
 
 inline constexpr const wchar_t* kSysInfoUnavailable =

@@ -7,7 +7,10 @@ namespace {
 // product's do: the messenger keeps the event sink, which points at them.
 struct Process {
     TestClock clock;
-    Background background{clock, Background::Timer::Manual};
+    MessengerSession session;
+    Delivery delivery{clock, session};
+    PlayerWatcher players;
+    Background background{{session, delivery, players}, Background::Timer::Manual};
 };
 
 Process& process() {
@@ -35,12 +38,9 @@ void BackgroundTest::SetUp() {
     userPauses();
 }
 
-void BackgroundTest::userPauses() {
-    form().keyboardFree();
-    clock().advance(kUserPauseMilliseconds);
-}
-
 Background& BackgroundTest::background() { return process().background; }
+Delivery& BackgroundTest::delivery() { return process().delivery; }
+MessengerSession& BackgroundTest::session() { return process().session; }
 TestClock& BackgroundTest::clock() { return process().clock; }
 
 Sends BackgroundTest::tick(int ticks) {

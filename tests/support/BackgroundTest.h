@@ -4,8 +4,8 @@
 // The test fires the timer's ticks itself and drives the clock of the
 // delivery's waits, so the whole way from a player's title to the display
 // name runs without the one-second wait between ticks.
-#include "platform/Clock.h"
-#include "plugin/StartUp.h"
+#include "plugin/Background.h"
+#include "sim/common/DrivenClock.h"
 #include "sim/messenger/SimMessenger.h"
 #include "tests/support/Registry.h"
 #include "tests/support/Windows.h"
@@ -17,21 +17,7 @@
 
 namespace tc::test {
 
-// Time that tests drive. A sleep moves it on by what was asked, though only
-// a moment passes for real, so that what the window system does meanwhile
-// (keys arriving, say) still happens.
-class TestClock final : public Clock {
-public:
-    DWORD now() override { return now_; }
-    void sleep(DWORD ms) override {
-        now_ += ms;
-        Sleep(ms ? 1 : 0);
-    }
-    void advance(DWORD ms) { now_ += ms; }
-
-private:
-    DWORD now_ = 1000;
-};
+using TestClock = sim::DrivenClock;
 
 inline const std::wstring kPlaying = L"/name Ann listening: (!WAT)";
 inline const std::wstring kPlain = L"/name Ann";
@@ -47,17 +33,21 @@ protected:
 
     // The start-up routine of this test's background work.
     HRESULT startUp() { return background().startUp(); }
+    // The rooms of this process's background work, as the product has them.
     Background& background();
-    frmSendText& form() { return background().form; }
-    modTimer& watcher() { return background().watcher; }
+    Delivery& delivery();
+    MessengerSession& session();
     TestClock& clock();
     static sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
 
+    // What the name should show, handed to the delivery as a tick would.
+    void wantSong() { delivery().want(composer::Wanted::NowPlaying); }
+    void wantPlain() { delivery().want(composer::Wanted::Plain); }
+
     // The user leaves the keyboard and the mouse alone long enough for the
-    // plug-in to press its keys, as far as the test's clock goes: what they
-    // did so far is seen first, then the clock moves on by the pause. Done
-    // at the start of every test.
-    void userPauses();
+    // plug-in to press its keys, as far as the test's clock goes. Done at
+    // the start of every test.
+    void userPauses() { clock().advance(kUserPauseMilliseconds); }
 
     // Fires that many ticks and returns what the add-on sent meanwhile.
     Sends tick(int ticks = 1);

@@ -2,9 +2,9 @@
 // The registry as the tests see it: the product's own keys, by the names the
 // product gives them, read and written through the product's wrappers.
 #include "platform/Registry.h"
-#include "settings/QuickTextSlot.h"
+#include "delivery/QuickTextSlot.h"
 #include "settings/SettingsStore.h"
-#include "settings/modReg.h"
+#include "delivery/SlotValues.h"
 
 #include <map>
 #include <optional>

@@ -31,7 +31,7 @@ inline Settings storedSettings() {
 }
 inline void storeSettings(const Settings& settings) {
     for (const auto& [key, value] : settings)
-        EXPECT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, kSettingsPath, key, value))
+        EXPECT_TRUE(slotValues::writeString(HKEY_CURRENT_USER, kSettingsPath, key, value))
             << "storing";
 }
 

@@ -1,13 +1,13 @@
 #include "sim/programs/bench/IdleTick.h"
 
-#include "plugin/StartUp.h"
+#include "sim/programs/bench/BenchRooms.h"
 #include "sim/programs/bench/Measure.h"
 #include "sim/programs/bench/TickCalls.h"
 
 namespace tc::bench {
 namespace {
 
-void tick() { background().tick(); }
+void tick() { rooms().background.tick(); }
 
 } // namespace
 

@@ -1,7 +1,8 @@
 #include "sim/programs/bench/UserWaits.h"
 
-#include "messenger/UserActivity.h"
-#include "plugin/StartUp.h"
+#include "delivery/NotNow.h"
+#include "delivery/UserActivity.h"
+#include "sim/programs/bench/BenchRooms.h"
 #include "sim/common/ForegroundRule.h"
 #include "sim/common/ImportHook.h"
 #include "sim/common/OtherProgram.h"
@@ -21,7 +22,7 @@ Summary timeTicks(int ticks, const std::function<void()>& before = nullptr) {
     for (int i = 0; i < ticks; ++i) {
         if (before) before();
         const double start = nowMs();
-        background().tick();
+        rooms().background.tick();
         us.push_back((nowMs() - start) * 1000.0);
     }
     return summarise(us);
@@ -29,8 +30,8 @@ Summary timeTicks(int ticks, const std::function<void()>& before = nullptr) {
 
 // A command composed now that cannot go: it waits, and every tick tries it.
 void commandWaiting() {
-    background().form.changeName();
-    background().tick(); // the tick it began waiting in
+    rooms().delivery.want(composer::Wanted::NowPlaying);
+    rooms().background.tick(); // the tick it began waiting in
 }
 
 // When the user's conversation last gave up the front to another window of
@@ -49,8 +50,16 @@ BOOL WINAPI watchedSetForegroundWindow(HWND window) {
     return done;
 }
 
+// The first "not now" rule that holds at this moment, by its name, as the
+// delivery asks them.
+std::wstring ruleThatHolds() {
+    static UserActivity& user = *new UserActivity(systemClock());
+    const NotNowRule* rule = notNow(lookAtTheFront(), user);
+    return rule ? rule->name : L"none";
+}
+
 void leftAlone() {
-    background().form.dropWaiting();
+    rooms().delivery.dropWaiting();
     pumpFor(kUserPauseMilliseconds + 100);
 }
 
@@ -68,18 +77,21 @@ UserWaitFigures measureUserWaits(sim::PlayerSim& player, int samples, int ticks,
     rule::userTypes('A');
     commandWaiting();
     f.typingUs = timeTicks(ticks, [] { rule::userTypes('A'); });
+    f.typingRule = ruleThatHolds();
     leftAlone();
 
     rule::userPresses(VK_CONTROL);
     pumpFor(kUserPauseMilliseconds + 100); // only the held key holds it back
     commandWaiting();
     f.heldUs = timeTicks(ticks);
+    f.heldRule = ruleThatHolds();
     rule::userReleases(VK_CONTROL);
     leftAlone();
 
     rule::setLocked(true);
     commandWaiting();
     f.lockedUs = timeTicks(ticks);
+    f.lockedRule = ruleThatHolds();
     rule::setLocked(false);
     leftAlone();
 
@@ -90,6 +102,7 @@ UserWaitFigures measureUserWaits(sim::PlayerSim& player, int samples, int ticks,
         if (f.otherStarted) {
             commandWaiting();
             f.otherUs = timeTicks(ticks);
+            f.otherRule = ruleThatHolds();
         }
     }
     rule::setOn(false);
@@ -176,12 +189,24 @@ void printUserWaits(const UserWaitFigures& f, double typicalDeliveryMs) {
         std::printf("  %-44s n=%-3zu min %8.1f  median %8.1f  max %8.1f us\n", label, s.count, s.min,
                     s.median, s.max);
     };
+    std::printf("  the delivery's \"not now\" rules, in the order it asks them:\n");
+    for (size_t i = 0; i < kNotNowRuleCount; ++i)
+        std::printf("    %zu. %ls%s\n", i + 1, kNotNowRules[i].name,
+                    kNotNowRules[i].again ? " (asked again just before the keys)" : "");
+    auto rule = [](const std::wstring& name) { std::printf("      not now: %ls\n", name.c_str()); };
     us("tick, nothing waiting", f.idleUs);
     us("tick, a command waiting: the user types", f.typingUs);
+    rule(f.typingRule);
     us("tick, a command waiting: Ctrl held", f.heldUs);
+    rule(f.heldRule);
     us("tick, a command waiting: session locked", f.lockedUs);
-    if (f.otherStarted) us("tick, a command waiting: another program", f.otherUs);
-    else std::printf("  could not start another program (sim_other.exe) to put in front\n");
+    rule(f.lockedRule);
+    if (f.otherStarted) {
+        us("tick, a command waiting: another program", f.otherUs);
+        rule(f.otherRule);
+    } else {
+        std::printf("  could not start another program (sim_other.exe) to put in front\n");
+    }
     double worst = std::max({f.typingUs.median, f.heldUs.median, f.lockedUs.median});
     if (f.otherStarted) worst = std::max(worst, f.otherUs.median);
     const double extra = (worst - f.idleUs.median) / 1000.0;

@@ -5,6 +5,8 @@
 #include "sim/player/PlayerSim.h"
 #include "sim/programs/bench/Measure.h"
 
+#include <string>
+
 namespace tc::bench {
 
 struct UserWaitFigures {
@@ -13,6 +15,8 @@ struct UserWaitFigures {
     // locked, or another program is in front.
     Summary idleUs, typingUs, heldUs, lockedUs, otherUs;
     bool otherStarted = false;
+    // The delivery's "not now" rule that held the command back in each.
+    std::wstring typingRule, heldRule, lockedRule, otherRule;
     // From the user's last key (Enter, their reply sent) to the add-on's
     // send, in milliseconds.
     Summary afterLastKey;

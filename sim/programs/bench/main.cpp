@@ -11,15 +11,14 @@
 //
 // Prints the figures and their goals; the exit code is 0 unless the set-up
 // failed (the figures are for reading, not a pass/fail test).
-#include "messenger/IMessenger.h"
-#include "plugin/StartUp.h"
-#include "player/modTimer.h"
 #include "settings/SettingsStore.h"
+#include "sim/common/DrivenClock.h"
 #include "sim/common/ForegroundRule.h"
 #include "sim/common/OtherProgram.h"
 #include "sim/common/PlainWindow.h"
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
+#include "sim/programs/bench/BenchRooms.h"
 #include "sim/programs/bench/CallTimes.h"
 #include "sim/programs/bench/HostTick.h"
 #include "sim/programs/bench/IdleTick.h"
@@ -36,6 +35,11 @@
 
 using namespace tc;
 using namespace tc::bench;
+
+tc::bench::Rooms& tc::bench::rooms() {
+    static Rooms* made = new Rooms();
+    return *made;
+}
 
 namespace {
 
@@ -88,8 +92,8 @@ double hideShownWindowMs() {
 // The host's thread is held for as long as the call runs.
 double heldMs(bool nowPlaying) {
     const double start = nowMs();
-    if (nowPlaying) background().form.changeName();
-    else background().form.changeNameBack();
+    if (nowPlaying) rooms().delivery.want(composer::Wanted::NowPlaying);
+    else rooms().delivery.want(composer::Wanted::Plain);
     return nowMs() - start;
 }
 
@@ -97,7 +101,7 @@ double heldMs(bool nowPlaying) {
 // goes out, on a road just told it may work again, so that no rest after
 // the failures before it makes this one look cheap.
 double heldFailingMs() {
-    background().form.userIsBack();
+    rooms().delivery.roadMayWorkAgain();
     return heldMs(true);
 }
 
@@ -323,11 +327,11 @@ WaitingFigures measureWaiting(sim::PlayerSim& player, int returns, int& serial) 
             for (int i = 0; i < 2 * returns; ++i) whole.push_back(heldMs(i % 2 == 0));
             // The tick's try of the waiting wish alone: it looks before it
             // composes, so with another program in front it composes nothing.
-            frmSendText& form = background().form;
-            form.changeName();
+            Delivery& delivery = rooms().delivery;
+            delivery.want(composer::Wanted::NowPlaying);
             for (int i = 0; i < 2 * returns; ++i) {
                 const double start = nowMs();
-                form.sendWaiting();
+                delivery.sendWaiting();
                 held.push_back(nowMs() - start);
             }
             f.fights = rule::counts().total();
@@ -397,46 +401,36 @@ int intArg(int argc, char** argv, const char* name, int fallback) {
 struct RestFigures {
     int ticks = 0, fetched = 0;
     double longestGapS = 0, lastGapS = 0;
-    bool deliveredAfter = false;
+    bool opened = false, deliveredAfter = false;
 };
 
 RestFigures measureRest(int minutes) {
-    // Both live as long as the process: the messenger keeps the form's event
-    // sink.
-    class SteppedClock final : public Clock {
-    public:
-        DWORD now() override { return now_; }
-        void sleep(DWORD ms) override {
-            now_ += ms;
-            Sleep(0);
-        }
-        void advance(DWORD ms) { now_ += ms; }
-
-    private:
-        DWORD now_ = 1000;
-    };
-    static SteppedClock& clock = *new SteppedClock();
+    // Both live as long as the process, as the product's do.
+    static sim::DrivenClock& clock = *new sim::DrivenClock();
     RestFigures f;
     if (HWND d = debugConversation()) messenger().closeConversation(d);
     pumpFor(50);
-    static frmSendText& form = *new frmSendText(clock);
-    if (FAILED(form.load())) return f;
+    static Delivery& delivery = *new Delivery(clock, rooms().messenger);
+    // The user has left the keyboard alone: what they did so far is dated
+    // before the pause.
+    clock.advance(kUserPauseMilliseconds);
     putFrontWindowInFront();
     messenger().setNewWindowsRefuseForeground(true);
-    form.changeName(); // opens the hidden conversation, which refuses the front
+    delivery.want(composer::Wanted::NowPlaying); // opens the hidden conversation, which refuses the front
     messenger().setNewWindowsRefuseForeground(false);
     const HWND debug = debugConversation();
+    if (!debug) return f; // reported as not opened
+    f.opened = true;
     const auto activations = [&] {
         for (const sim::Conversation& c : messenger().conversations())
             if (c.window == debug) return c.activations;
         return 0;
     };
-    clock.advance(kUserPauseMilliseconds); // the user has left the keyboard alone
     int seen = activations();
     DWORD lastFetch = clock.now();
     for (f.ticks = 0; f.ticks < minutes * 60; ++f.ticks) {
         clock.advance(1000);
-        form.sendWaiting();
+        delivery.sendWaiting();
         pumpFor(1);
         if (activations() > seen) {
             seen = activations();
@@ -452,7 +446,7 @@ RestFigures measureRest(int minutes) {
     const size_t before = messenger().sendCount();
     for (int t = 0; t <= static_cast<int>(kRestMilliseconds / 1000) && !f.deliveredAfter; ++t) {
         clock.advance(1000);
-        form.sendWaiting();
+        delivery.sendWaiting();
         f.deliveredAfter = settled(before);
     }
     if (HWND d = debugConversation()) messenger().closeConversation(d);
@@ -515,9 +509,9 @@ int main(int argc, char** argv) {
     }
     m.reset();
     writeBenchSettings();
-    // As the class factory does at the first plug-in object: timer, window
-    // list, hidden form.
-    if (FAILED(startUpOnce())) {
+    // As the class factory does at the first plug-in object: the switch,
+    // the timer, the messenger's events.
+    if (FAILED(rooms().background.startUp())) {
         std::printf("start-up failed\n");
         std::fflush(stdout);
         _exit(2);
@@ -541,7 +535,8 @@ int main(int argc, char** argv) {
                 "loop\n");
     std::printf("%s", hostTick.c_str());
 
-    std::printf("\nDelivery: time the host's thread is held by one changeName/changeNameBack\n");
+    std::printf("\nDelivery: time the host's thread is held by one Delivery::want (a song or the "
+                "plain name)\n");
     std::fflush(stdout);
     DeliveryFigures d = measureDeliveries(o);
     const WaitingFigures waiting = measureWaiting(player, o.returns, serial);
@@ -570,7 +565,7 @@ int main(int argc, char** argv) {
         std::printf("  could not start another program (sim_other.exe) to put in front\n");
     } else {
         printMs("another program in front: a tick's try of the waiting name", waiting.held);
-        printMs("  the same with the composing (changeName...)", waiting.whole);
+        printMs("  the same with the wish made (Delivery::want)", waiting.whole);
         std::printf("    (the command waits: Windows' foreground rule on; %d calls for the front or "
                     "keys in all)\n",
                     waiting.fights);
@@ -588,12 +583,12 @@ int main(int argc, char** argv) {
     std::printf("  longest time between two fetches %.0f s, the last %.0f s; the name went out "
                 "once it came to the front: %s\n",
                 rest.longestGapS, rest.lastGapS, rest.deliveredAfter ? "yes" : "NO");
+    if (!rest.opened) std::printf("  the hidden conversation could not be opened\n");
+    const int restsInRun = rest.ticks / static_cast<int>(kRestMilliseconds / 1000);
+    const bool rested = rest.opened && rest.fetched <= kFailedTriesBeforeRest + restsInRun + 1;
     std::printf("  REST at most one fetch per %lu s after %d failures: %s\n",
                 kRestMilliseconds / 1000, kFailedTriesBeforeRest,
-                rest.fetched <= kFailedTriesBeforeRest + rest.ticks / static_cast<int>(kRestMilliseconds / 1000) + 1 &&
-                        rest.deliveredAfter
-                    ? "within goal"
-                    : "OVER GOAL");
+                rested && rest.deliveredAfter ? "within goal" : "OVER GOAL");
     std::fflush(stdout);
 
     std::printf("\nLatency: title change to the add-on's send of the new name (tick %u ms)\n",

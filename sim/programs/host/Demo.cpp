@@ -7,7 +7,7 @@
 #include "sim/player/PlayerSim.h"
 #include "sim/programs/host/Console.h"
 
-#include "ProductIdentity.h"
+#include "platform/Product.h"
 
 #include <cstdio>
 #include <cstring>
@@ -18,7 +18,7 @@
 namespace tc::host {
 namespace {
 
-const wchar_t* kSettings = L"Software\\Dorvin's Tunecaster\\Data";
+const std::wstring kSettings = std::wstring(product::kSettingsKey) + L"\\Data";
 // A change, a stop or a pause takes one tick; the very first song two, as the
 // hidden conversation opens first. A step leaves a tick to spare.
 constexpr DWORD kStepMs = 3000;
@@ -26,7 +26,7 @@ constexpr DWORD kTickMs = 1000;
 
 void writeSetting(const wchar_t* key, const std::wstring& value) {
     HKEY k = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k,
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettings.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k,
                         nullptr) != ERROR_SUCCESS)
         return;
     RegSetValueExW(k, key, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -251,7 +251,7 @@ void printPublished(const PluginInfo& info) {
 
 std::wstring currentSetting(const wchar_t* key) {
     HKEY k = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettings, 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return {};
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettings.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return {};
     wchar_t buf[1024] = {};
     DWORD size = sizeof buf - sizeof(wchar_t), type = 0;
     LSTATUS rc = RegQueryValueExW(k, key, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
@@ -271,7 +271,7 @@ int runDemo(const wchar_t* progId) {
     m.setSignedIn(true);
 
     // A fresh user who saved the current-name mode with the tag 'listening:'.
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Dorvin's Tunecaster");
+    RegDeleteTreeW(HKEY_CURRENT_USER, product::kSettingsKey);
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Venmoor");
     writeSetting(L"CurrentName", L"1");
     writeSetting(L"CustomName", L"0");

@@ -8,10 +8,11 @@
 // already, the plug-in DLL beside this program is first registered for the
 // current user, as its installer does, and unregistered at the end. Exit code 0 only when every change after the warm-up
 // reached the messenger and nothing grew beyond the noise allowance below.
-#include "ProductIdentity.h"
+
 #include "platform/Handles.h"
 #include "sim/common/PlainWindow.h"
 #include "sim/common/Pump.h"
+#include "platform/Product.h"
 #include "sim/messenger/SimMessenger.h"
 #include "sim/player/PlayerSim.h"
 #include "sim/programs/host/HostCalls.h"
@@ -31,8 +32,8 @@ using tc::sim::pumpUntil;
 
 namespace {
 
-const wchar_t* kProgId = L"Tunecaster.PlayerPlugin";
-const wchar_t* kSettings = L"Software\\Dorvin's Tunecaster\\Data";
+const wchar_t* kProgId = product::kProgId;
+const std::wstring kSettings = std::wstring(product::kSettingsKey) + L"\\Data";
 
 // Growth between the end of the warm-up and the end of the run that still
 // counts as noise: the heap and COM keep small caches that settle late, the
@@ -124,7 +125,7 @@ void print(const char* when, const Figures& f) {
 
 void writeSetting(const wchar_t* key, const std::wstring& value) {
     RegKey k;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(),
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettings.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, k.put(),
                         nullptr) != ERROR_SUCCESS)
         return;
     RegSetValueExW(k.get(), key, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),

@@ -5,7 +5,7 @@
 // conversation list kept from them must stay exactly what they say and hold
 // one reference per entry, no more.
 #include "messenger/EventSink.h"
-#include "messenger/IMessenger.h"
+#include "messenger/ConversationList.h"
 #include "platform/ComPtr.h"
 
 #include <gtest/gtest.h>
@@ -84,26 +84,24 @@ private:
     LONG handle_;
 };
 
-// The form's side of the sink: each call it gets, and a list kept from them
-// as the form keeps its own.
-class Handlers final : public tc::MessengerWindowEvents {
+// The session's side of the sink: each call it gets, and a list kept from
+// them as the session keeps its own.
+class Handlers final : public tc::MessengerEvents {
 public:
-    void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) override {
-        calls.push_back({tc::kOnIMWindowCreated, pIMWindow});
-        list.AddWindow(pIMWindow);
+    void windowCreated(IDispatch* window) override {
+        calls.push_back({tc::kOnIMWindowCreated, window});
+        list.add(window);
     }
-    void oMessengerAPI_OnIMWindowDestroyed(IDispatch* pIMWindow) override {
-        calls.push_back({tc::kOnIMWindowDestroyed, pIMWindow});
+    void windowDestroyed(IDispatch* window) override {
+        calls.push_back({tc::kOnIMWindowDestroyed, window});
         std::wstring key;
-        if (SUCCEEDED(tc::windowKey(pIMWindow, key))) list.RemoveWindow(key);
+        if (SUCCEEDED(tc::windowKey(window, key))) list.remove(key);
     }
-
-    void oMessengerAPI_OnSignin() override { ++signins; }
+    void signedIn() override { ++signins; }
 
     std::vector<std::pair<DISPID, IDispatch*>> calls;
     int signins = 0;
-    tc::WindowCollection entries;
-    tc::IMessenger list{entries};
+    tc::ConversationList list;
 };
 
 class Rng {
@@ -220,7 +218,7 @@ TEST(EventSinkFuzz, TheListFollowsOnlyTheEventsThatMakeSense) {
             }
         }
 
-        const tc::WindowCollection& list = handlers.entries;
+        const std::vector<tc::ConversationList::Entry>& list = handlers.list.entries();
         ASSERT_EQ(list.size(), model.size()) << "after event " << i;
         for (size_t k = 0; k < model.size(); ++k) {
             EXPECT_EQ(list[k].key, model[k].first) << "after event " << i;
@@ -246,6 +244,6 @@ TEST(EventSinkFuzz, TheListFollowsOnlyTheEventsThatMakeSense) {
         sink->Invoke(tc::kOnIMWindowDestroyed, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                      &params, nullptr, nullptr, nullptr);
     }
-    EXPECT_TRUE(handlers.entries.empty());
+    EXPECT_EQ(handlers.list.count(), 0);
     for (FakeWindow* w : pool) EXPECT_EQ(w->refs, 1);
 }

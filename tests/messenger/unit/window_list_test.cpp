@@ -1,5 +1,6 @@
 // The list of open conversation windows, kept from the messenger's events.
 #include "messenger/EventSink.h"
+#include "messenger/MessengerSession.h"
 #include "tests/support/BackgroundTest.h"
 
 namespace tc::test {
@@ -14,12 +15,12 @@ protected:
         listening();
     }
     void listening() {
-        ASSERT_TRUE(form().windowList());
         ASSERT_EQ(messenger().connectedSinks(), 1u);
     }
+    const ConversationList& list() { return session().conversations(); }
     std::vector<std::wstring> keys() {
         std::vector<std::wstring> out;
-        for (const WindowEntry& e : form().windowEntries()) out.push_back(e.key);
+        for (const ConversationList::Entry& e : list().entries()) out.push_back(e.key);
         return out;
     }
 };
@@ -47,7 +48,7 @@ TEST_F(WindowList, ListsOpenWindowsInOrderByKeyAndPositionUntilTheyClose) {
     HWND a = messenger().openConversation(L"a@example.com");
     HWND b = messenger().openConversation(L"b@example.com");
     EXPECT_EQ(keys(), (std::vector<std::wstring>{keyOf(a), keyOf(b)}));
-    const std::vector<ComPtr<IDispatch>> walk = form().windowList()->NewEnum();
+    const std::vector<ComPtr<IDispatch>> walk = list().windows();
     ASSERT_EQ(walk.size(), 2u);
     EXPECT_EQ(walk[0].get(), ComPtr<IDispatch>::attach(messenger().windowObject(a)).get());
     EXPECT_EQ(walk[1].get(), ComPtr<IDispatch>::attach(messenger().windowObject(b)).get());
@@ -55,17 +56,17 @@ TEST_F(WindowList, ListsOpenWindowsInOrderByKeyAndPositionUntilTheyClose) {
     key.get()->vt = VT_BSTR;
     key.get()->bstrVal = SysAllocString(keyOf(b).c_str());
     ComPtr<IDispatch> byKey, byPosition;
-    ASSERT_EQ(form().windowList()->Item(*key.get(), byKey.put()), S_OK);
-    ASSERT_EQ(form().windowList()->Item(position(2), byPosition.put()), S_OK);
+    ASSERT_EQ(list().item(*key.get(), byKey.put()), S_OK);
+    ASSERT_EQ(list().item(position(2), byPosition.put()), S_OK);
     EXPECT_EQ(byKey.get(), walk[1].get());
     EXPECT_EQ(byPosition.get(), walk[1].get());
-    EXPECT_TRUE(FAILED(form().windowList()->Item(position(3), byPosition.put())));
+    EXPECT_TRUE(FAILED(list().item(position(3), byPosition.put())));
 
     messenger().closeConversation(a);
     EXPECT_EQ(keys(), std::vector<std::wstring>{keyOf(b)});
     messenger().closeConversation(b);
-    EXPECT_EQ(form().windowList()->Count(), 0);
-    EXPECT_TRUE(FAILED(form().windowList()->Item(position(1), byPosition.put())));
+    EXPECT_EQ(list().count(), 0);
+    EXPECT_TRUE(FAILED(list().item(position(1), byPosition.put())));
 }
 
 TEST_F(WindowList, RepeatedCreationKeepsTheFirstEntry) {
@@ -76,9 +77,9 @@ TEST_F(WindowList, RepeatedCreationKeepsTheFirstEntry) {
     // A new window reporting the handle of a listed one is not taken in.
     messenger().setReportedHandle(b, static_cast<LONG>(reinterpret_cast<LONG_PTR>(a)));
     messenger().refireCreated(b);
-    EXPECT_EQ(form().windowList()->Count(), 2);
+    EXPECT_EQ(list().count(), 2);
     ComPtr<IDispatch> objA = ComPtr<IDispatch>::attach(messenger().windowObject(a));
-    EXPECT_EQ(form().windowList()->NewEnum()[0].get(), objA.get());
+    EXPECT_EQ(list().windows()[0].get(), objA.get());
 }
 
 // A window that opened before start-up was never listed; one whose handle
@@ -111,18 +112,18 @@ TEST_F(WindowListStartedLate, HandleWithTheTopBitSetGivesANegativeKey) {
     messenger().refireCreated(a);
     EXPECT_EQ(keys(), std::vector<std::wstring>{L"HWND-2147483632"});
     messenger().closeConversation(a);
-    EXPECT_EQ(form().windowList()->Count(), 0);
+    EXPECT_EQ(list().count(), 0);
 }
 
 TEST_F(WindowList, SinkAnswersEveryEventAndIgnoresAllButTheOnesItHandles) {
     for (DISPID id : {1024, 1025, 1029, 1032, 1043, 1044, 1050, 1041, 1042, 7})
         EXPECT_EQ(messenger().fireEvent(id), S_OK) << id;  // 1041/1042 without a window, too
-    EXPECT_EQ(form().windowList()->Count(), 0);
+    EXPECT_EQ(list().count(), 0);
 
-    struct Handlers final : MessengerWindowEvents {
-        void oMessengerAPI_OnIMWindowCreated(IDispatch* pIMWindow) override { created = pIMWindow; }
-        void oMessengerAPI_OnIMWindowDestroyed(IDispatch*) override {}
-        void oMessengerAPI_OnSignin() override {}
+    struct Handlers final : MessengerEvents {
+        void windowCreated(IDispatch* window) override { created = window; }
+        void windowDestroyed(IDispatch*) override {}
+        void signedIn() override {}
         IDispatch* created = nullptr;
     } handlers;
     ComPtr<IDispatch> sink;

@@ -90,8 +90,8 @@ protected:
         BackgroundTest::SetUp();
         if (HasFatalFailure()) return;
         messenger().openConversation(L"bob@example.com"); // the user's, in front
-        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, quickText01_, L"Message", L"brb"));
-        ASSERT_TRUE(modReg::WriteRegString(HKEY_CURRENT_USER, preferences_, L"Theme", L"dark"));
+        ASSERT_TRUE(slotValues::writeString(HKEY_CURRENT_USER, quickText01_, L"Message", L"brb"));
+        ASSERT_TRUE(slotValues::writeString(HKEY_CURRENT_USER, preferences_, L"Theme", L"dark"));
         settings_ = allValues(kSettingsPath);
     }
 
@@ -198,7 +198,6 @@ TEST_F(PlayerFaults, AbsurdTitleLengthsNeitherHoldTheTickNorStopTheWatcher) {
         const DWORD start = GetTickCount();
         tick(); // whatever the reader made of it
         EXPECT_LT(GetTickCount() - start, 10000u) << "hang guard: the tick held the thread";
-        EXPECT_LE(watcher().lastTitle3.size(), static_cast<size_t>(win::kLongestWindowText));
     }
     player.close();
     expectRestoredOnce();

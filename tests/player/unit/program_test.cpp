@@ -50,7 +50,7 @@ protected:
     // The text the program's player shows now.
     static std::wstring shown() {
         wchar_t text[512] = {};
-        GetWindowTextW(FindWindowW(kWinamp2Class, nullptr), text, 512);
+        GetWindowTextW(FindWindowW(L"Winamp v1.x", nullptr), text, 512);
         return text;
     }
     // Waits until the program's player shows that title.

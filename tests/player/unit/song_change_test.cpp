@@ -111,7 +111,6 @@ TEST_F(SongChange, Winamp3IsReadThroughThePopupsOwnerAndNeverCountsAsStopped) {
     ASSERT_TRUE(player.open());
     player.play(1);
     EXPECT_EQ(tick(), Sends({kPlaying}));
-    EXPECT_EQ(watcher().lastTitle3, player.title());
 
     // Only the title window changes; the main window's text stays the same.
     player.play(2);
@@ -185,10 +184,10 @@ TEST_F(SongChange, TitlesCountUpTo2047CharactersAndSevenAreEnoughToBePaused) {
     const std::wstring head(2047, L'x');
     player.setTitle(head + L" [Stopped]");
     EXPECT_EQ(tick(), Sends({kPlaying})) << "cut to 2047 characters: not stopped";
-    EXPECT_EQ(watcher().lastTitle2.size(), static_cast<size_t>(kWinamp2Buffer))
-        << "the whole buffer is kept";
     player.setTitle(head + L"yyyy");
     EXPECT_EQ(tick(), Sends{}) << "differences past 2047 characters are not seen";
+    player.setTitle(head.substr(0, 2046) + L"z");
+    EXPECT_EQ(tick(), Sends({kPlaying})) << "the 2047th character counts";
 
     player.setTitle(L"abc");
     EXPECT_EQ(tick(), Sends({kPlaying}));

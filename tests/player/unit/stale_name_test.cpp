@@ -3,7 +3,6 @@
 // player playing puts the plain name back, once, when the name is exactly
 // one we would compose now, and leaves every other name alone. Each case
 // starts a watcher of its own, as a new process would.
-#include "player/modTimer.h"
 #include "sim/common/ForegroundRule.h"
 #include "sim/player/PlayerSim.h"
 #include "tests/support/BackgroundTest.h"
@@ -13,21 +12,34 @@
 namespace tc::test {
 namespace {
 
+// The background work of a new process, over the same messenger session and
+// delivery: its own players' memory and its own first look.
+class FreshStart {
+public:
+    FreshStart(MessengerSession& session, Delivery& delivery)
+        : background_({session, delivery, players_}, Background::Timer::Manual) {}
+    void tick() { background_.tick(); }
+
+private:
+    PlayerWatcher players_;
+    Background background_;
+};
+
 class StaleName : public BackgroundTest {
 protected:
     void SetUp() override {
         BackgroundTest::SetUp();
         messenger().openConversation(L"bob@example.com"); // the user's, in front
     }
-    Sends poll(modTimer& watcher, int ticks = 1) {
-        for (int i = 0; i < ticks; ++i) watcher.pollWinamp();
+    Sends poll(FreshStart& fresh, int ticks = 1) {
+        for (int i = 0; i < ticks; ++i) fresh.tick();
         return newSends();
     }
 };
 
 TEST_F(StaleName, ComesBackToThePlainNameOnceInBothModes) {
     {
-        modTimer fresh{form()};
+        FreshStart fresh{session(), delivery()};
         messenger().setFriendlyName(L"Ann listening: (!WAT)");
         EXPECT_EQ(poll(fresh), Sends({kPlain}));
         EXPECT_EQ(messenger().friendlyName(), L"Ann");
@@ -39,7 +51,7 @@ TEST_F(StaleName, ComesBackToThePlainNameOnceInBothModes) {
     putSetting(keys::CustomNamePl, L"DJ Ann");
     putSetting(keys::CustomTagPl, L"on air");
     putSetting(keys::CustomNameNotPl, L"Ann away");
-    modTimer fresh{form()};
+    FreshStart fresh{session(), delivery()};
     messenger().setFriendlyName(L"DJ Ann on air (!WAT)");
     EXPECT_EQ(poll(fresh), Sends({L"/name Ann away"}));
 }
@@ -54,7 +66,7 @@ TEST_F(StaleName, ComesBackToThePlainNameOnceWithAStoppedOrPausedPlayer) {
             player.play(2);
             player.pause();
         }
-        modTimer fresh{form()};
+        FreshStart fresh{session(), delivery()};
         messenger().setFriendlyName(L"Ann listening: (!WAT)");
         EXPECT_EQ(poll(fresh, 2), Sends({kPlain}));
         EXPECT_EQ(messenger().friendlyName(), L"Ann");
@@ -64,7 +76,7 @@ TEST_F(StaleName, ComesBackToThePlainNameOnceWithAStoppedOrPausedPlayer) {
 TEST_F(StaleName, LeftAloneWhenNotOursWhenSwitchedOffAndWhileAPlayerRuns) {
     for (const wchar_t* name : {L"Ann", L"Ann LISTENING: (!WAT)", L"Ann listening: Artist - Song"}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
-        modTimer fresh{form()};
+        FreshStart fresh{session(), delivery()};
         messenger().setFriendlyName(name);
         EXPECT_EQ(poll(fresh, 2), Sends{});
         EXPECT_EQ(messenger().friendlyName(), name);
@@ -72,7 +84,7 @@ TEST_F(StaleName, LeftAloneWhenNotOursWhenSwitchedOffAndWhileAPlayerRuns) {
 
     messenger().setFriendlyName(L"Ann listening: (!WAT)");
     {
-        modTimer fresh{form()};
+        FreshStart fresh{session(), delivery()};
         putSetting(keys::onOff, L"0");
         EXPECT_EQ(poll(fresh, 2), Sends{}) << "switched off";
         putSetting(keys::onOff, L"1");
@@ -82,7 +94,7 @@ TEST_F(StaleName, LeftAloneWhenNotOursWhenSwitchedOffAndWhileAPlayerRuns) {
     sim::PlayerSim player(2);
     ASSERT_TRUE(player.open());
     player.play(1);
-    modTimer fresh{form()};
+    FreshStart fresh{session(), delivery()};
     EXPECT_EQ(poll(fresh), Sends({kPlaying}));
     player.close();
     EXPECT_EQ(poll(fresh, 2), Sends({kPlain}));
@@ -116,7 +128,7 @@ TEST_F(StaleName, IsLookedForAgainAfterASignInAReturnAndADrop) {
         {"a dropped wish",
          [this] {
              rule::userPresses(VK_SHIFT);
-             form().changeNameBack(); // waits for the key
+             wantPlain(); // waits for the key
              putSetting(keys::onOff, L"0");
              tick();
              putSetting(keys::onOff, L"1");

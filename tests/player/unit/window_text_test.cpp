@@ -3,8 +3,7 @@
 // that lie about the length of their text.
 #include "platform/Text.h"
 #include "platform/Win32.h"
-#include "messenger/frmSendText.h"
-#include "player/modTimer.h"
+#include "player/PlayerWatcher.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/Registry.h"
 
@@ -73,7 +72,7 @@ TEST(HostileTitles, Winamp2BufferAlwaysComesBackWhole) {
     for (const std::string& bytes : samples) {
         w.setBytes(bytes);
         const std::wstring raw = tc::win::windowTextBuffer(w.get(), tc::kWinamp2Buffer, ' ');
-        const std::wstring title(tc::frmWinampText1(raw));
+        const std::wstring title(tc::titleOf(raw));
         const std::string kept = bytes.substr(0, tc::kWinamp2Buffer - 1);
         if (singleByteCodePage()) {
             ASSERT_EQ(raw.size(), static_cast<size_t>(tc::kWinamp2Buffer));
@@ -174,7 +173,7 @@ TEST(HostileTitles, DISABLED_DoubleByteCodePageCutsAndStrayLeadBytes) {
         const std::optional<std::wstring> exact = tc::win::windowTextExact(w.get());
         ASSERT_TRUE(exact);
         EXPECT_EQ(tc::win::windowTextExact(w.get()), exact);
-        tc::titleStoppedOrPaused(tc::frmWinampText1(raw));
+        tc::titleStoppedOrPaused(tc::titleOf(raw));
     }
 }
 
@@ -184,11 +183,11 @@ namespace {
 // host's thread; and since its title cannot be read, nothing is made of it:
 // not an empty title now and a change back when it recovers.
 TEST(HungPlayer, NoReadingNothingKeptAndTheThreadIsNotHeld) {
-    tc::test::wipeUserState();
-    ASSERT_EQ(tc::writeSetting(tc::keys::onOff, L"1"), S_OK);
     const char* title = "12. Hung - Player - Winamp";
+    // Set: the player stops answering until it is set again. Ends it.
+    HANDLE hang = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HWND titleWindow = nullptr;
     std::thread player([&] {
         // The second generation's shape: a main window, and a popup owned
@@ -200,26 +199,35 @@ TEST(HungPlayer, NoReadingNothingKeptAndTheThreadIsNotHeld) {
         TitleWindow studio("studio");
         TitleWindow popup("basewindow_rootwnd", titleWindow, WS_POPUP);
         SetEvent(ready);
-        WaitForSingleObject(release, INFINITE); // hung: no messages read
+        const HANDLE events[] = {hang, quit};
+        for (;;) {
+            const DWORD woke = MsgWaitForMultipleObjects(2, events, FALSE, INFINITE, QS_ALLINPUT);
+            if (woke == WAIT_OBJECT_0) WaitForSingleObject(hang, INFINITE); // hung: no messages read
+            if (woke == WAIT_OBJECT_0 + 1) break;
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        }
         DestroyWindow(titleWindow);
         DestroyWindow(main);
     });
     ASSERT_EQ(WaitForSingleObject(ready, 5000), WAIT_OBJECT_0);
     ASSERT_NE(titleWindow, nullptr);
-    EXPECT_EQ(tc::win::windowTextExact(titleWindow), std::nullopt);
 
-    tc::frmSendText form(tc::systemClock());
-    tc::modTimer state(form);
-    state.lastTitle3 = tc::fromAnsi(title, strlen(title));
-    state.nameChanged3 = L"1";
-    state.pollWinamp();
-    EXPECT_EQ(state.lastTitle3, tc::fromAnsi(title, strlen(title)));
-    EXPECT_EQ(state.nameChanged3, L"1");
-    SetEvent(release);
+    tc::PlayerWatcher players;
+    EXPECT_EQ(players.look(), tc::PlayerNews::NewSong);
+    SetEvent(hang);
+    EXPECT_EQ(tc::win::windowTextExact(titleWindow), std::nullopt);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(players.look(), tc::PlayerNews::Nothing) << "a silent player has not stopped";
+    EXPECT_LT(GetTickCount() - start, 10000u) << "hang guard: the look held the thread";
+    SetEvent(hang); // answers again, with the same title
+    EXPECT_EQ(players.look(), tc::PlayerNews::Nothing) << "the same song, not a new one";
+
+    SetEvent(quit);
     player.join();
+    CloseHandle(hang);
+    CloseHandle(quit);
     CloseHandle(ready);
-    CloseHandle(release);
-    tc::test::wipeUserState();
 }
 
 } // namespace

@@ -9,7 +9,7 @@
 #include "tests/support/FailingAllocation.h"
 #include "tests/support/Registry.h"
 #include "ui/FormIds.h"
-#include "ui/frmOptions.h"
+#include "ui/OptionsDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -77,13 +77,13 @@ TEST(Boundaries, AllocationFailureAnywhereNeverUnwindsIntoTheCaller) {
     failEachAllocation(
         "the options dialog's save",
         [&] {
-            SendMessageW(form, WM_COMMAND, MAKEWPARAM(tc::ui::options::Command1, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(form, tc::ui::options::Command1)));
+            SendMessageW(form, WM_COMMAND, MAKEWPARAM(tc::ui::options::SaveButton, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(form, tc::ui::options::SaveButton)));
         },
         [&] {
             if (IsWindow(form)) DestroyWindow(form);
             form = tc::ui::createOptions(nullptr);
-            SetDlgItemTextW(form, tc::ui::options::Text3, L"listening:");
+            SetDlgItemTextW(form, tc::ui::options::CurrentTagBox, L"listening:");
         });
     if (IsWindow(form)) DestroyWindow(form);
     tc::test::wipeUserState();

@@ -15,9 +15,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <new>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace tc::reg {
 // How gtest shows a value that differs.
@@ -58,8 +61,32 @@ void readTree(const std::wstring& path, Tree& out) {
     for (const std::wstring& sub : subkeys) readTree(path + L"\\" + sub, out);
 }
 
-const std::wstring kTrees[] = {kClsid, kClasses + product::kProgId,
-                               kClasses + product::kProgIdVersioned, kTypeLib, kInterface};
+// The trees as the identity states them for the installer, which removes
+// them itself.
+const std::vector<std::wstring> kTrees = [] {
+    std::vector<std::wstring> trees;
+    for (const char* tree : {TC_REGISTRATION_TREES})
+        trees.push_back(kClasses + std::wstring(tree, tree + std::strlen(tree)));
+    return trees;
+}();
+
+// Every key one or two levels under Software\Classes.
+std::set<std::wstring> classKeys() {
+    std::set<std::wstring> keys;
+    RegKey classes;
+    if (reg::open(HKEY_CURRENT_USER, kClasses, KEY_READ, classes) != ERROR_SUCCESS) return keys;
+    std::vector<std::wstring> top;
+    reg::subkeyNames(classes.get(), top);
+    for (const std::wstring& name : top) {
+        keys.insert(kClasses + name);
+        RegKey key;
+        std::vector<std::wstring> below;
+        if (reg::open(classes.get(), name, KEY_READ, key) == ERROR_SUCCESS)
+            reg::subkeyNames(key.get(), below);
+        for (const std::wstring& sub : below) keys.insert(kClasses + name + L"\\" + sub);
+    }
+    return keys;
+}
 
 Tree registrationTrees() {
     Tree t;
@@ -138,6 +165,23 @@ TEST_F(RegistrationRollback, RunningOutOfMemoryAnywhereChangesNothingAndThrowsNo
 // regsvr32 /u reports what removal returns: a tree left behind is a
 // failure, and it keeps no other tree from going.
 using Unregistration = RegistrationRollback;
+
+// What registration writes is what the uninstaller removes without the DLL:
+// the trees it adds are exactly the identity's.
+TEST_F(RegistrationRollback, WritesUnderExactlyTheTreesTheInstallerRemoves) {
+    for (const wchar_t* shared : {L"CLSID", L"TypeLib", L"Interface"}) {
+        RegKey key;
+        ASSERT_EQ(reg::create(HKEY_CURRENT_USER, kClasses + shared, KEY_READ, key), ERROR_SUCCESS);
+    }
+    const std::set<std::wstring> before = classKeys();
+    ASSERT_EQ(registerServer(Scope::User), S_OK);
+    const std::set<std::wstring> after = classKeys();
+    const auto added = [&](const std::wstring& key) { return after.count(key) && !before.count(key); };
+    std::set<std::wstring> roots; // added keys whose parent was there before
+    for (const std::wstring& key : after)
+        if (added(key) && !added(key.substr(0, key.rfind(L'\\')))) roots.insert(key);
+    EXPECT_EQ(roots, std::set<std::wstring>(kTrees.begin(), kTrees.end()));
+}
 
 TEST_F(Unregistration, ATreeThatRefusesToGoIsAFailureAndTheOthersStillGo) {
     for (const std::wstring& refused : kTrees) {

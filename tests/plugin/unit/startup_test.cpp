@@ -9,7 +9,8 @@
 #include "plugin/ClassFactory.h"
 #include "plugin/Commands.h"
 #include "plugin/Server.h"
-#include "plugin/StartUp.h"
+#include "plugin/Background.h"
+#include "sim/common/ImportHook.h"
 #include "sim/messenger/SimMessenger.h"
 #include "tests/support/Registry.h"
 
@@ -19,6 +20,16 @@ namespace tc::test {
 namespace {
 
 sim::SimMessenger& messenger() { return sim::SimMessenger::instance(); }
+
+// The thread timers made in this process, as the product's calls of
+// SetTimer go through the program's imports.
+int g_timersMade = 0;
+void* g_setTimer = nullptr;
+UINT_PTR WINAPI countedSetTimer(HWND window, UINT_PTR id, UINT ms, TIMERPROC proc) {
+    ++g_timersMade;
+    return reinterpret_cast<UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC)>(g_setTimer)(
+        window, id, ms, proc);
+}
 
 std::optional<std::wstring> onOff() {
     std::wstring v;
@@ -40,7 +51,7 @@ void expectPublishes(_PlayerPlugin* p) {
     VARIANT_BOOL ok = VARIANT_FALSE;
     EXPECT_EQ(p->GetPublishInfo(name.put(), &commands, &tags, &ok), S_OK);
     EXPECT_EQ(ok, VARIANT_TRUE);
-    EXPECT_EQ(commands, kCommandCount);
+    EXPECT_EQ(commands, 4) << "/xwinampoptions, /xwinampabout, /xwinampon, /xwinampoff";
 }
 
 class StartUp : public ::testing::Test {
@@ -52,6 +63,7 @@ protected:
             ASSERT_EQ(messenger().registerClass(), S_OK);
         }
         ASSERT_EQ(getPlayerPluginFactory(IID_IClassFactory, factory_.putVoid()), S_OK);
+        ASSERT_TRUE(timers_.active());
     }
     void TearDown() override { wipeUserState(); }
 
@@ -63,14 +75,15 @@ protected:
 
     bool messengerRunning_ = true;
     ComPtr<IClassFactory> factory_;
+    sim::ImportHook timers_{"user32.dll", "SetTimer", reinterpret_cast<void*>(countedSetTimer),
+                            &g_setTimer};
 };
 
 TEST_F(StartUp, OnceForTheProcessWithOneTimerAndOneEventConnection) {
     auto first = create();
     ASSERT_TRUE(first);
     EXPECT_EQ(onOff(), L"1") << "seeded for a new user";
-    const UINT_PTR timer = background().timerId;
-    EXPECT_NE(timer, 0u);
+    EXPECT_EQ(g_timersMade, 1);
     EXPECT_EQ(messenger().connectedSinks(), 1u);
 
     // Later objects start nothing again, not even the seeding.
@@ -80,7 +93,7 @@ TEST_F(StartUp, OnceForTheProcessWithOneTimerAndOneEventConnection) {
     auto third = create();
     ASSERT_TRUE(third);
     EXPECT_EQ(onOff(), L"");
-    EXPECT_EQ(background().timerId, timer);
+    EXPECT_EQ(g_timersMade, 1);
     EXPECT_EQ(messenger().connectedSinks(), 1u);
 }
 
@@ -122,7 +135,10 @@ TEST(SwitchSeeding, OnlyAMissingOrEmptySwitchIsTurnedOn) {
         if (seed.stored) {
             ASSERT_EQ(writeSetting(keys::onOff, seed.stored), S_OK);
         }
-        Background work(systemClock(), Background::Timer::Manual);
+        MessengerSession session;
+        Delivery delivery(systemClock(), session);
+        PlayerWatcher players;
+        Background work({session, delivery, players}, Background::Timer::Manual);
         work.startUp();
         EXPECT_EQ(onOff(), seed.after) << seed.name;
     }
@@ -137,7 +153,7 @@ TEST_F(StartUp, WhenTheSwitchCannotBeWrittenTheObjectStillWorksButNothingRuns) {
                               REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &app, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(app);
-    ASSERT_FALSE(modReg::WriteRegString(HKEY_CURRENT_USER, kSettingsPath, L"probe", L"x"))
+    ASSERT_FALSE(slotValues::writeString(HKEY_CURRENT_USER, kSettingsPath, L"probe", L"x"))
         << "the registry should refuse a lasting key under a volatile one";
 
     auto plugin = create();
@@ -146,7 +162,7 @@ TEST_F(StartUp, WhenTheSwitchCannotBeWrittenTheObjectStillWorksButNothingRuns) {
     EXPECT_FALSE(runs(plugin.get(), L"/xwinampon")) << "the store cannot write either";
 
     EXPECT_EQ(onOff(), std::nullopt);
-    EXPECT_EQ(background().timerId, 0u) << "start-up stopped before the timer";
+    EXPECT_EQ(g_timersMade, 0) << "start-up stopped before the timer";
     EXPECT_EQ(messenger().connectedSinks(), 0u) << "and before the messenger connection";
 }
 
@@ -165,7 +181,7 @@ TEST_F(MessengerAbsentAtStart, TheTimerAndTheCommandsStillWork) {
     EXPECT_TRUE(runs(plugin.get(), L"/xwinampon"));
     EXPECT_EQ(onOff(), L"1");
 
-    EXPECT_NE(background().timerId, 0u) << "the timer was started before the connection failed";
+    EXPECT_EQ(g_timersMade, 1) << "the timer was started before the connection failed";
     EXPECT_EQ(messenger().connectedSinks(), 0u);
 }
 

@@ -29,19 +29,19 @@ TEST_F(AboutBox, ComesUpInFrontWithFocusOnSystemInfoAndClosesOnOkOrEscOnly) {
     Outcome out = command(L"/xwinampabout", [&] {
         HWND box = waitForWindow(ui::kAboutClass);
         if (!box) return;
-        HWND first = GetDlgItem(box, Command3);
+        HWND first = GetDlgItem(box, SysInfoButton);
         inFront = waitFor([&] { return GetForegroundWindow() == box && focusOf(ui) == first; });
         minimised = IsIconic(box);
         caption = textOf(box);
-        title = textOf(GetDlgItem(box, LblTitle));
-        version = textOf(GetDlgItem(box, LblVersion));
-        ok = textOf(GetDlgItem(box, Command2));
+        title = textOf(GetDlgItem(box, TitleLabel));
+        version = textOf(GetDlgItem(box, VersionLabel));
+        ok = textOf(GetDlgItem(box, OkButton));
         systemInfo = textOf(first);
-        heading = textOf(GetDlgItem(box, Label2));
-        mail = textOf(GetDlgItem(box, LbEmail));
-        site = textOf(GetDlgItem(box, LbPhone));
+        heading = textOf(GetDlgItem(box, DeveloperHeading));
+        mail = textOf(GetDlgItem(box, MailLabel));
+        site = textOf(GetDlgItem(box, WebsiteLabel));
 
-        click(box, Command3);
+        click(box, SysInfoButton);
         HWND message = nullptr;
         toldUnavailable = waitFor(
             [&] { return (message = messageBoxOf(ui, ui::kSysInfoUnavailable)) != nullptr; });
@@ -55,9 +55,9 @@ TEST_F(AboutBox, ComesUpInFrontWithFocusOnSystemInfoAndClosesOnOkOrEscOnly) {
         pressKey(ui, VK_F2, 0);
         pressKey(ui, VK_HOME, 0);
         pressKey(ui, VK_TAB, 0);
-        openAfterOtherKeys = waitFor([&] { return focusOf(ui) == GetDlgItem(box, Command2); });
+        openAfterOtherKeys = waitFor([&] { return focusOf(ui) == GetDlgItem(box, OkButton); });
         openAfterOtherKeys = openAfterOtherKeys && IsWindowVisible(box);
-        click(box, Command2);
+        click(box, OkButton);
         closedByOk = waitGone(box);
     });
     EXPECT_TRUE(inFront) << "in front with the focus on System Info";
@@ -81,7 +81,7 @@ TEST_F(AboutBox, ComesUpInFrontWithFocusOnSystemInfoAndClosesOnOkOrEscOnly) {
 
     command(L"/xwinampabout", [&] {
         HWND box = waitForWindow(ui::kAboutClass);
-        if (!box || !waitFor([&] { return focusOf(ui) == GetDlgItem(box, Command3); })) return;
+        if (!box || !waitFor([&] { return focusOf(ui) == GetDlgItem(box, SysInfoButton); })) return;
         pressKey(ui, VK_ESCAPE, 27);
         closedByEsc = waitGone(box);
     });

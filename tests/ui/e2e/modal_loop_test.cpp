@@ -78,7 +78,7 @@ TEST_F(ModalDialogs, AreOwnedOnlyByAnActiveFormOfThePlugin) {
         if (!about) return;
         owner = GetWindow(about, GW_OWNER);
         disabledMeanwhile = !IsWindowEnabled(options);
-        click(about, ui::about::Command2);
+        click(about, ui::about::OkButton);
         waitGone(about);
         enabledAfter = waitFor([&] { return IsWindowEnabled(options) != FALSE; });
         stillOpen = IsWindowVisible(options);
@@ -107,7 +107,7 @@ TEST_F(ModalDialogs, AreOwnedOnlyByAnActiveFormOfThePlugin) {
         if (!about) return;
         foreignOwner = GetWindow(about, GW_OWNER);
         hostEnabled = IsWindowEnabled(hostWindow) != FALSE;
-        click(about, ui::about::Command2);
+        click(about, ui::about::OkButton);
         waitGone(about);
     });
     EXPECT_EQ(foreignOwner, nullptr);

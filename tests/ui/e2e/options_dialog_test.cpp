@@ -24,7 +24,7 @@ TEST_F(OptionsDialog, ComesUpInFrontUntilSavedOrClosedAndAnswersWithTheResultEmp
         HWND dialog = waitForWindow(ui::kOptionsClass);
         if (!dialog) return;
         first.inFront = waitFor([&] {
-            return GetForegroundWindow() == dialog && focusOf(ui) == GetDlgItem(dialog, Text1);
+            return GetForegroundWindow() == dialog && focusOf(ui) == GetDlgItem(dialog, PlainNameBox);
         });
         first.visible = IsWindowVisible(dialog);
         first.minimised = IsIconic(dialog);
@@ -36,13 +36,13 @@ TEST_F(OptionsDialog, ComesUpInFrontUntilSavedOrClosedAndAnswersWithTheResultEmp
             waitFor([&] { return focusOf(ui) != before; });
             focusAfterTabs.push_back(GetDlgCtrlID(focusOf(ui)));
         }
-        click(dialog, Command1);
+        click(dialog, SaveButton);
         waitGone(dialog);
     });
     EXPECT_TRUE(first.inFront) << "in front with the focus in the first name box";
     EXPECT_TRUE(first.visible);
     EXPECT_FALSE(first.minimised);
-    EXPECT_EQ(focusAfterTabs, (std::vector<int>{Text2, Option1, Text3}));
+    EXPECT_EQ(focusAfterTabs, (std::vector<int>{PlayingNameBox, CurrentNameOption, CurrentTagBox}));
     EXPECT_EQ(saved.hr, S_OK);
     EXPECT_EQ(saved.result, VARIANT_TRUE);
     EXPECT_EQ(saved.sResult, L"");
@@ -62,7 +62,7 @@ TEST_F(OptionsDialog, ComesUpInFrontUntilSavedOrClosedAndAnswersWithTheResultEmp
             later.inFront = waitFor([&] { return GetForegroundWindow() == dialog; });
             later.visible = IsWindowVisible(dialog);
             later.minimised = IsIconic(dialog);
-            setTextOf(GetDlgItem(dialog, Text3), L"typed, not saved");
+            setTextOf(GetDlgItem(dialog, CurrentTagBox), L"typed, not saved");
             PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
             waitGone(dialog);
         });

@@ -3,7 +3,7 @@
 // (e2e/about_box_test).
 #include "tests/ui/UiSupport.h"
 #include "ui/FormIds.h"
-#include "ui/frmAbout.h"
+#include "ui/AboutBox.h"
 
 namespace tc::test {
 namespace {
@@ -21,8 +21,8 @@ TEST(AboutForm, LayoutFollowsTheTwipsAtTheScreenResolutionOnWhite) {
     OwnedWindow box = openAbout();
     HWND b = box.get();
     EXPECT_EQ(clientOf(b), twipsPlace(0, 0, 5610, 3120));
-    EXPECT_EQ(placeOf(b, Command2), twipsPlace(4200, 1200, 1215, 375));
-    EXPECT_EQ(placeOf(b, LblVersion), twipsPlace(1755, 645, 3090, 300));
+    EXPECT_EQ(placeOf(b, OkButton), twipsPlace(4200, 1200, 1215, 375));
+    EXPECT_EQ(placeOf(b, VersionLabel), twipsPlace(1755, 645, 3090, 300));
     EXPECT_EQ(pixelOf(b, clientOf(b)[2] - 3, clientOf(b)[3] - 3), RGB(255, 255, 255));
 }
 
@@ -31,7 +31,7 @@ TEST(AboutForm, LayoutFollowsTheTwipsAtTheScreenResolutionOnWhite) {
 TEST(AboutForm, VersionLabelShowsMajorMinorAndRevision) {
     OwnedWindow box = openAbout();
     wchar_t text[64] = {};
-    GetDlgItemTextW(box.get(), LblVersion, text, 64);
+    GetDlgItemTextW(box.get(), VersionLabel, text, 64);
     EXPECT_STREQ(text, L"Version 1.2.4");
 }
 

@@ -3,7 +3,7 @@
 // the command shows it is tested through the DLL (e2e/options_dialog_test).
 #include "tests/ui/UiSupport.h"
 #include "ui/FormIds.h"
-#include "ui/frmOptions.h"
+#include "ui/OptionsDialog.h"
 
 namespace tc::test {
 namespace {
@@ -55,20 +55,20 @@ TEST_F(OptionsForm, OpensInTheModeWhoseFlagIsExactlyOneWithAllFourStoredTexts) {
         if (c.currentName) storeSettings({{CurrentName, c.currentName}});
         if (c.customName) storeSettings({{CustomName, c.customName}});
         OwnedWindow form = open();
-        EXPECT_EQ(checked(form, Option2), c.custom) << c.currentName << "/" << c.customName;
-        EXPECT_EQ(checked(form, Option1), !c.custom) << c.currentName << "/" << c.customName;
-        for (int box : {Text1, Text2, Text3, Text4}) EXPECT_EQ(text(form, box), L"") << box;
+        EXPECT_EQ(checked(form, CustomNameOption), c.custom) << c.currentName << "/" << c.customName;
+        EXPECT_EQ(checked(form, CurrentNameOption), !c.custom) << c.currentName << "/" << c.customName;
+        for (int box : {PlainNameBox, PlayingNameBox, CurrentTagBox, PlayingTagBox}) EXPECT_EQ(text(form, box), L"") << box;
     }
 
     storeSettings({{CurrentName, L"1"}, {CustomName, L"0"}, {CurrentTag, L"[tag]"},
                    {CustomNameNotPl, L"Idle \x00e9t\x00e9"}, {CustomNamePl, L"  Listening  "},
                    {CustomTagPl, L"\x266A on air"}});
     OwnedWindow form = open();
-    EXPECT_TRUE(checked(form, Option1));
-    EXPECT_EQ(text(form, Text1), L"Idle \x00e9t\x00e9");
-    EXPECT_EQ(text(form, Text2), L"  Listening  ");
-    EXPECT_EQ(text(form, Text3), L"[tag]");
-    EXPECT_EQ(text(form, Text4), L"\x266A on air");
+    EXPECT_TRUE(checked(form, CurrentNameOption));
+    EXPECT_EQ(text(form, PlainNameBox), L"Idle \x00e9t\x00e9");
+    EXPECT_EQ(text(form, PlayingNameBox), L"  Listening  ");
+    EXPECT_EQ(text(form, CurrentTagBox), L"[tag]");
+    EXPECT_EQ(text(form, PlayingTagBox), L"\x266A on air");
 }
 
 // Both flags as a complementary pair, then the selected mode's texts exactly
@@ -85,9 +85,9 @@ TEST_F(OptionsForm, SaveWritesBothFlagsAndOnlyTheSelectedModesTextsAsTypedThenCl
         {"to the current-name mode",
          {{CurrentName, L"0"}, {CustomName, L"1"}, {CustomNameNotPl, L"idle"},
           {CustomNamePl, L"playing"}, {CustomTagPl, L"tag pl"}},
-         Option1, currentMode},
+         CurrentNameOption, currentMode},
         {"to the custom-name mode", {{CurrentName, L"1"}, {CustomName, L"0"}, {CurrentTag, L"old"}},
-         Option2,
+         CustomNameOption,
          {{CurrentName, L"0"}, {CustomName, L"1"}, {CustomNameNotPl, L" away "},
           {CustomNamePl, L"Tuned in"}, {CustomTagPl, L""}}},
     };
@@ -96,11 +96,11 @@ TEST_F(OptionsForm, SaveWritesBothFlagsAndOnlyTheSelectedModesTextsAsTypedThenCl
         storeSettings(c.stored);
         OwnedWindow form = open();
         if (c.option) click(form, c.option);
-        type(form, Text1, L" away ");
-        type(form, Text2, L"Tuned in");
-        type(form, Text3, L" tag ");
-        type(form, Text4, L"");
-        click(form, Command1);
+        type(form, PlainNameBox, L" away ");
+        type(form, PlayingNameBox, L"Tuned in");
+        type(form, CurrentTagBox, L" tag ");
+        type(form, PlayingTagBox, L"");
+        click(form, SaveButton);
         EXPECT_FALSE(IsWindow(form.get())) << c.what;
         Settings expected = c.stored;
         for (const auto& [key, value] : c.written) expected[key] = value;
@@ -108,9 +108,9 @@ TEST_F(OptionsForm, SaveWritesBothFlagsAndOnlyTheSelectedModesTextsAsTypedThenCl
     }
     // The next opening shows what the last save left.
     OwnedWindow form = open();
-    EXPECT_TRUE(checked(form, Option2));
-    EXPECT_EQ(text(form, Text1), L" away ");
-    EXPECT_EQ(text(form, Text3), L"old");
+    EXPECT_TRUE(checked(form, CustomNameOption));
+    EXPECT_EQ(text(form, PlainNameBox), L" away ");
+    EXPECT_EQ(text(form, CurrentTagBox), L"old");
 }
 
 TEST_F(OptionsForm, ClosingWithoutSavingWritesNothing) {
@@ -118,17 +118,17 @@ TEST_F(OptionsForm, ClosingWithoutSavingWritesNothing) {
     const Settings before = storedSettings();
     {
         OwnedWindow form = open();
-        click(form, Option2);
-        type(form, Text3, L"typed");
-        type(form, Text1, L"typed too");
+        click(form, CustomNameOption);
+        type(form, CurrentTagBox, L"typed");
+        type(form, PlainNameBox, L"typed too");
         SendMessageW(form.get(), WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_FALSE(IsWindow(form.get()));
     }
     EXPECT_EQ(storedSettings(), before);
     OwnedWindow form = open();
-    EXPECT_TRUE(checked(form, Option1));
-    EXPECT_EQ(text(form, Text3), L"kept");
-    EXPECT_EQ(text(form, Text1), L"");
+    EXPECT_TRUE(checked(form, CurrentNameOption));
+    EXPECT_EQ(text(form, CurrentTagBox), L"kept");
+    EXPECT_EQ(text(form, PlainNameBox), L"");
 }
 
 TEST_F(OptionsForm, ASaveThatCannotWriteKeepsTheFormOpenWithWhatWasTyped) {
@@ -138,18 +138,18 @@ TEST_F(OptionsForm, ASaveThatCannotWriteKeepsTheFormOpenWithWhatWasTyped) {
     struct Restore {
         ~Restore() { setKeyRights(HKEY_CURRENT_USER, kSettingsPath, kFullAccess); }
     } restore;
-    if (modReg::WriteRegString(HKEY_CURRENT_USER, kSettingsPath, L"probe", L"x"))
+    if (slotValues::writeString(HKEY_CURRENT_USER, kSettingsPath, L"probe", L"x"))
         GTEST_SKIP() << "this system does not enforce the key's access rights";
 
     OwnedWindow form = open();
-    type(form, Text2, L"typed");
-    click(form, Command1);
+    type(form, PlayingNameBox, L"typed");
+    click(form, SaveButton);
     EXPECT_TRUE(IsWindowVisible(form.get()));
-    EXPECT_EQ(text(form, Text2), L"typed");
+    EXPECT_EQ(text(form, PlayingNameBox), L"typed");
     EXPECT_EQ(storedSettings(), before);
     // Writable again: the same save now goes through and closes it.
     ASSERT_TRUE(setKeyRights(HKEY_CURRENT_USER, kSettingsPath, kFullAccess));
-    click(form, Command1);
+    click(form, SaveButton);
     EXPECT_FALSE(IsWindow(form.get()));
     EXPECT_EQ(storedSettings()[CustomNamePl], L"typed");
 }
@@ -160,7 +160,7 @@ TEST_F(OptionsForm, OptionButtonsAreOneGroupAndTabFollowsTheLayout) {
     OwnedWindow form = open();
     auto tabChain = [&] {
         std::vector<int> chain;
-        HWND first = GetDlgItem(form.get(), Text1), at = first;
+        HWND first = GetDlgItem(form.get(), PlainNameBox), at = first;
         for (int i = 0; i < 12; ++i) {
             at = GetNextDlgTabItem(form.get(), at, FALSE);
             chain.push_back(GetDlgCtrlID(at));
@@ -168,33 +168,33 @@ TEST_F(OptionsForm, OptionButtonsAreOneGroupAndTabFollowsTheLayout) {
         }
         return chain;
     };
-    EXPECT_EQ(tabChain(), (std::vector<int>{Text2, Option1, Text3, Text4, Command1, Text1}));
-    click(form, Option2);
-    EXPECT_FALSE(checked(form, Option1));
-    EXPECT_TRUE(checked(form, Option2));
-    EXPECT_EQ(tabChain(), (std::vector<int>{Text2, Text3, Text4, Option2, Command1, Text1}));
-    click(form, Option1);
-    EXPECT_TRUE(checked(form, Option1));
-    EXPECT_FALSE(checked(form, Option2));
+    EXPECT_EQ(tabChain(), (std::vector<int>{PlayingNameBox, CurrentNameOption, CurrentTagBox, PlayingTagBox, SaveButton, PlainNameBox}));
+    click(form, CustomNameOption);
+    EXPECT_FALSE(checked(form, CurrentNameOption));
+    EXPECT_TRUE(checked(form, CustomNameOption));
+    EXPECT_EQ(tabChain(), (std::vector<int>{PlayingNameBox, CurrentTagBox, PlayingTagBox, CustomNameOption, SaveButton, PlainNameBox}));
+    click(form, CurrentNameOption);
+    EXPECT_TRUE(checked(form, CurrentNameOption));
+    EXPECT_FALSE(checked(form, CustomNameOption));
 }
 
 TEST_F(OptionsForm, LayoutFollowsTheTwipsAtTheScreenResolutionOnGrey) {
     OwnedWindow form = open();
     HWND f = form.get();
     EXPECT_EQ(clientOf(f), twipsPlace(0, 0, 4485, 2280));
-    EXPECT_EQ(placeOf(f, Command1), twipsPlace(480, 1800, 1095, 375));
-    EXPECT_EQ(placeOf(f, Text4), twipsPlace(2400, 1800, 1935, 285));
+    EXPECT_EQ(placeOf(f, SaveButton), twipsPlace(480, 1800, 1095, 375));
+    EXPECT_EQ(placeOf(f, PlayingTagBox), twipsPlace(2400, 1800, 1935, 285));
     constexpr COLORREF kGrey = RGB(224, 224, 224);
     EXPECT_EQ(pixelOf(f, 4, clientOf(f)[3] - 4), kGrey);
     // The right end of the option button, past its caption.
-    const Place option = placeOf(f, Option1);
+    const Place option = placeOf(f, CurrentNameOption);
     EXPECT_EQ(pixelOf(f, option[2] - 3, (option[1] + option[3]) / 2), kGrey);
     EXPECT_EQ(textOf(f), L"Options");
-    EXPECT_EQ(text(form, Label1), L"Name when NOT listening to an sound");
-    EXPECT_EQ(text(form, Label2), L"Name When Listening to a sound");
-    EXPECT_EQ(text(form, Command1), L"Save!!!");
-    EXPECT_EQ(text(form, Option1), L"Use Current name and...");
-    EXPECT_EQ(text(form, Option2), L"Use This Name...");
+    EXPECT_EQ(text(form, PlainNameCaption), L"Name when NOT listening to an sound");
+    EXPECT_EQ(text(form, PlayingNameCaption), L"Name When Listening to a sound");
+    EXPECT_EQ(text(form, SaveButton), L"Save!!!");
+    EXPECT_EQ(text(form, CurrentNameOption), L"Use Current name and...");
+    EXPECT_EQ(text(form, CustomNameOption), L"Use This Name...");
 
     // The captions over the name boxes wrap to three lines and the first
     // option's only just fits: they take a size smaller than the boxes.
@@ -204,10 +204,10 @@ TEST_F(OptionsForm, LayoutFollowsTheTwipsAtTheScreenResolutionOnGrey) {
                    sizeof font, &font);
         return font;
     };
-    const LOGFONTW box = fontOf(Text1);
+    const LOGFONTW box = fontOf(PlainNameBox);
     EXPECT_STREQ(box.lfFaceName, L"Tahoma");
-    EXPECT_LT(-fontOf(Label1).lfHeight, -box.lfHeight);
-    EXPECT_LT(-fontOf(Option1).lfHeight, -box.lfHeight);
+    EXPECT_LT(-fontOf(PlainNameCaption).lfHeight, -box.lfHeight);
+    EXPECT_LT(-fontOf(CurrentNameOption).lfHeight, -box.lfHeight);
 }
 
 } // namespace

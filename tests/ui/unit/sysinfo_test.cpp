@@ -100,7 +100,7 @@ protected:
 
     static void setMachineString(const wchar_t* key, const wchar_t* name,
                                  const std::wstring& value) {
-        ASSERT_TRUE(modReg::WriteRegString(HKEY_LOCAL_MACHINE, key, name, value));
+        ASSERT_TRUE(slotValues::writeString(HKEY_LOCAL_MACHINE, key, name, value));
     }
 
     // Starts the tool over a window of this test while another thread answers

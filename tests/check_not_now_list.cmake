@@ -1,0 +1,33 @@
+# The README's list of the reasons the name waits is the delivery's table of
+# "not now" rules: the same names, in the same order.
+#   -DCODE= (delivery/NotNow.cpp)  -DREADME=
+file(READ "${CODE}" code)
+string(REGEX MATCHALL "\\{L\"[^\"]+\", (true|false)," rows "${code}")
+set(in_code)
+foreach(row IN LISTS rows)
+  string(REGEX REPLACE "^\\{L\"([^\"]+)\".*" "\\1" name "${row}")
+  list(APPEND in_code "${name}")
+endforeach()
+if(NOT in_code)
+  message(FATAL_ERROR "no rule found in ${CODE}: has the table's shape changed?")
+endif()
+
+file(READ "${README}" readme)
+string(FIND "${readme}" "<!-- not-now rules: begin -->" begin)
+string(FIND "${readme}" "<!-- not-now rules: end -->" end)
+if(begin EQUAL -1 OR end LESS begin)
+  message(FATAL_ERROR "${README} has no marked list of the not-now rules")
+endif()
+math(EXPR length "${end} - ${begin}")
+string(SUBSTRING "${readme}" ${begin} ${length} listed)
+string(REGEX MATCHALL "\n- \\*\\*[^*]+\\*\\*" items "${listed}")
+set(in_readme)
+foreach(item IN LISTS items)
+  string(REGEX REPLACE "^\n- \\*\\*([^*]+)\\*\\*$" "\\1" name "${item}")
+  list(APPEND in_readme "${name}")
+endforeach()
+
+message(STATUS "the delivery's rules: ${in_code}")
+if(NOT in_code STREQUAL in_readme)
+  message(FATAL_ERROR "the README lists: ${in_readme}\nthe code's table: ${in_code}")
+endif()
