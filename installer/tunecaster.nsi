@@ -171,7 +171,7 @@ Var Deferred     ; "1" once a file is left to the next restart
 Var RegNoted     ; "1" once the registration's values before this run are noted
 Var RegFailed    ; "1" when a value of the registration could not be written
 ; "1" when the uninstall may give this account's quick text back and remove
-; its settings: the account it was started for (AccountChecks).
+; its settings: the account it was started for (un.CheckStartedFor).
 Var UserData
 ; The uninstaller's part in an all-users uninstall started without
 ; administrator rights: "asker" for the run that asks for them, "elevated"
