@@ -86,7 +86,7 @@ Delivery::Outcome Delivery::attempt(Wish& wish) {
     Front front = lookAtTheFront();
     if (notNow(front, user_)) return Outcome::NotNow;
 
-    const composer::Sources settings = {[](const wchar_t* key) { return readSetting(key); }, {}};
+    const composer::Sources settings = {[](const wchar_t* key) { return readSetting(key); }};
     // Before the options were first saved there is nothing to compose: the
     // wish waits for them.
     if (!composer::anyModeOn(settings)) return Outcome::NotNow;

@@ -21,33 +21,14 @@ inline constexpr const wchar_t* kNameCommand = L"/name ";
 // cutting the user's own name. An empty friendly name gives nothing.
 std::optional<std::wstring> baseName(const std::wstring& friendlyName, const std::wstring& tag);
 
-// "/name " + name + " " + tag + " (!WAT)"
-std::wstring nowPlayingCommand(const std::wstring& name, const std::wstring& tag);
-// "/name " + name
-std::wstring plainCommand(const std::wstring& name);
-
-// Where the composition gets its inputs. Settings are read at each use; the
-// friendly name only in current-name mode, and it may fail (false).
+// Where the composition gets the naming settings, read at each use.
 struct Sources {
     std::function<std::wstring(const wchar_t* key)> setting;
-    std::function<bool(std::wstring& name)> friendlyName;
 };
 
 // Whether either naming mode is on: before the options were first saved,
 // there is nothing to compose.
 bool anyModeOn(const Sources& in);
-
-// Stage the command into `staged`: the current-name form first when its flag
-// is on, then the custom form, which wins when both are on. A form whose
-// inputs cannot be had, or a plain form whose name would be blank, leaves
-// `staged` as it was. True when this call staged a command; false means
-// there is nothing new to send.
-bool composeNowPlaying(const Sources& in, std::wstring& staged);
-bool composePlain(const Sources& in, std::wstring& staged);
-
-// Whether `friendlyName` is exactly the name composeNowPlaying would set now
-// if it were the present friendly name: "/name " + it is that command.
-bool isNowPlayingName(const Sources& in, const std::wstring& friendlyName);
 
 // What the display name should show.
 enum class Wanted {

@@ -115,8 +115,12 @@ TEST_F(SlotWrites, NothingComposedMeansNothingWrittenAndNoKeys) {
         wantPlain();
         putSetting(keys::CurrentName, L"0");
         messenger().setFriendlyName(L"Ann");
+        const int reads = messenger().nameReads();
         wantSong();
         wantPlain();
+        // An unused mode does not even ask for the friendly name: each wish
+        // reads only who it is for.
+        EXPECT_EQ(messenger().nameReads(), reads + 2);
     };
     putSlot(L"/name Old", 0);
     messenger().openConversation(L"bob@example.com");

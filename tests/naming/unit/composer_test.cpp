@@ -1,4 +1,5 @@
-// The "/name" command composed from the naming settings and the friendly name.
+// The "/name" command decided from the naming settings and the friendly name:
+// the forms of both modes, and where the user's own name ends.
 #include "naming/NameComposer.h"
 
 #include <gtest/gtest.h>
@@ -8,13 +9,14 @@
 
 namespace {
 
+using tc::composer::Decision;
 using tc::composer::Sources;
+using tc::composer::Wanted;
 
 struct Inputs {
     std::map<std::wstring, std::wstring> settings;
-    std::optional<std::wstring> friendly;  // nullopt: cannot be read
-    int friendlyReads = 0;
-    bool composed = false; // what the last composition answered
+    std::optional<std::wstring> friendly; // nullopt: cannot be read
+    bool sent = false;                    // what the last decision answered
 
     Sources sources() {
         Sources in;
@@ -22,21 +24,22 @@ struct Inputs {
             auto it = settings.find(key);
             return it == settings.end() ? std::wstring() : it->second;
         };
-        in.friendlyName = [this](std::wstring& out) {
-            ++friendlyReads;
-            if (!friendly) return false;
-            out = *friendly;
-            return true;
-        };
         return in;
     }
-    std::wstring nowPlaying(std::wstring staged = L"previous") {
-        composed = tc::composer::composeNowPlaying(sources(), staged);
-        return staged;
+    // What goes out for a song, or `otherwise` when nothing does.
+    std::wstring nowPlaying(std::wstring otherwise = L"previous") {
+        return outcome(Wanted::NowPlaying, otherwise);
     }
-    std::wstring plain(std::wstring staged = L"previous") {
-        composed = tc::composer::composePlain(sources(), staged);
-        return staged;
+    // What goes out when the song is over, the name showing `friendly`.
+    std::wstring plain(std::wstring otherwise = L"previous") {
+        return outcome(Wanted::Plain, otherwise);
+    }
+
+private:
+    std::wstring outcome(Wanted wanted, const std::wstring& otherwise) {
+        const Decision d = tc::composer::decide(wanted, sources(), friendly, std::nullopt);
+        sent = d.kind == Decision::Kind::Send;
+        return sent ? d.command : otherwise;
     }
 };
 
@@ -76,7 +79,8 @@ TEST(ComposeCurrentName, TaggedAndPlainNameGiveTheSameCommands) {
         for (const std::wstring& friendly : {base + L" listening: (!WAT)", base}) {
             Inputs in = currentMode(friendly, L"listening:");
             EXPECT_EQ(in.nowPlaying(), L"/name " + base + L" listening: (!WAT)") << base.size();
-            EXPECT_EQ(in.plain(), L"/name " + base) << base.size();
+            EXPECT_EQ(in.plain(), friendly == base ? L"previous" : L"/name " + base)
+                << base.size() << ": a plain name is sent only where it changes the name";
         }
     }
 }
@@ -86,7 +90,7 @@ TEST(ComposeCurrentName, TaggedAndPlainNameGiveTheSameCommands) {
 TEST(ComposeCurrentName, EmptyTagOrATagStartingALongerWordKeepsTheWholeName) {
     Inputs empty = currentMode(L"Ann Lee", L"");
     EXPECT_EQ(empty.nowPlaying(), L"/name Ann Lee  (!WAT)");
-    EXPECT_EQ(empty.plain(), L"/name Ann Lee");
+    EXPECT_EQ(empty.plain(), L"previous") << "already the plain name";
     empty.friendly = L"Ann Lee  (!WAT)";
     EXPECT_EQ(empty.nowPlaying(), L"/name Ann Lee  (!WAT)");
     EXPECT_EQ(empty.plain(), L"/name Ann Lee");
@@ -103,12 +107,13 @@ TEST(ComposeCurrentName, NameStartingWithTheDelimiterGivesNoPlainCommand) {
     Inputs in = currentMode(L" x and more", L"x");
     EXPECT_EQ(in.nowPlaying(), L"/name  x (!WAT)");
     EXPECT_EQ(in.plain(), L"previous");
-    EXPECT_FALSE(in.composed);
+    EXPECT_FALSE(in.sent);
 }
 
 TEST(ComposeCurrentName, TagInOtherLetterCaseStaysInTheName) {
     Inputs in = currentMode(L"Ann LISTENING: (!WAT)", L"listening:");
     EXPECT_EQ(in.nowPlaying(), L"/name Ann LISTENING: (!WAT) listening: (!WAT)");
+    in.friendly = L"Ann LISTENING: (!WAT) listening: (!WAT)";
     EXPECT_EQ(in.plain(), L"/name Ann LISTENING: (!WAT)");
 }
 
@@ -130,8 +135,6 @@ TEST(ComposeModes, OnlyTheExactTextOneTurnsAModeOn) {
         in.settings[L"CustomNamePl"] = L"Bob";
         EXPECT_EQ(in.nowPlaying(), L"previous") << off;
         EXPECT_EQ(in.plain(), L"previous") << off;
-        // An unused mode does not even ask the messenger.
-        EXPECT_EQ(in.friendlyReads, 0) << off;
     }
 }
 
@@ -142,6 +145,7 @@ TEST(ComposeModes, CustomWinsWhenBothAreOn) {
     in.settings[L"CustomTagPl"] = L"on air";
     in.settings[L"CustomNameNotPl"] = L"Bob";
     EXPECT_EQ(in.nowPlaying(), L"/name DJ Bob on air (!WAT)");
+    in.friendly = L"DJ Bob on air (!WAT)";
     EXPECT_EQ(in.plain(), L"/name Bob");
     // The custom form does not depend on the messenger being readable.
     in.friendly.reset();
@@ -152,10 +156,11 @@ TEST(ComposeModes, CustomWithEverythingEmptyKeepsItsSpacesAndSendsNoBlankName) {
     Inputs in;
     in.settings = {{L"CustomName", L"1"}};
     EXPECT_EQ(in.nowPlaying(), L"/name   (!WAT)");
+    in.friendly = L"  (!WAT)";
     for (const wchar_t* blank : {L"", L" ", L" \t  ", L"\u3000"}) {
         in.settings[L"CustomNameNotPl"] = blank;
         EXPECT_EQ(in.plain(), L"previous");
-        EXPECT_FALSE(in.composed);
+        EXPECT_FALSE(in.sent);
     }
 }
 
@@ -166,6 +171,7 @@ TEST(ComposeModes, ValuesAreUsedExactlyAsStored) {
                    {L"CustomTagPl", L"%s\\n"},
                    {L"CustomNameNotPl", L"Ann ★"}};
     EXPECT_EQ(in.nowPlaying(), L"/name   \"Ann\" ★  %s\\n (!WAT)");
+    in.friendly = L"  \"Ann\" ★  %s\\n (!WAT)";
     EXPECT_EQ(in.plain(), L"/name Ann ★");
 }
 
