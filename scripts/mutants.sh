@@ -163,8 +163,8 @@ build_targets() {
 }
 
 slot=$(tc_ctest_slot)
-spec=$work/slot.json
-printf '{"version": {"major": 1, "minor": 0}, "local": [{"slot": [{"id": "%s", "slots": 1}]}]}\n' "$slot" >"$spec"
+slots_file=$work/slot.json
+printf '{"version": {"major": 1, "minor": 0}, "local": [{"slot": [{"id": "%s", "slots": 1}]}]}\n' "$slot" >"$slots_file"
 
 # Runs the tests whose names match the regex $2 in the copy's build, log to
 # $1; prints the names of those that failed. Fails when the tests did not
@@ -172,7 +172,7 @@ printf '{"version": {"major": 1, "minor": 0}, "local": [{"slot": [{"id": "%s", "
 failing_tests() {
     local log=$1 regex=$2 expected=${3:-} ran
     rm -f "$build/Testing/Temporary/LastTestsFailed.log"
-    (cd "$build" && ctest --output-on-failure --no-tests=error --resource-spec-file "$spec" -R "$regex") >"$log" 2>&1 || true
+    (cd "$build" && ctest --output-on-failure --no-tests=error --resource-spec-file "$slots_file" -R "$regex") >"$log" 2>&1 || true
     ran=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' "$log")
     [ -n "$ran" ] || { echo "mutants: the tests did not run, see $log" >&2; return 1; }
     [ -z "$expected" ] || [ "$ran" = "$expected" ] ||
