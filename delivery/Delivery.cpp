@@ -22,6 +22,8 @@ void Delivery::want(composer::Wanted wanted) {
     // Tried now, the wish waits for the next tick, not for the end of this
     // one: a conversation opened for it is listed by then.
     wish.triedThisTick = true;
+    // Our own Alt left down would read as the user holding a key.
+    keys_.releaseLeftDown();
     tryNow(std::move(wish));
 }
 
@@ -81,8 +83,6 @@ void Delivery::settle(Wish wish, Outcome outcome) {
 // costs the tick a few queries of the window system, no more. Only then are
 // the messenger and the settings asked what to send.
 Delivery::Outcome Delivery::attempt(Wish& wish) {
-    // Our own Alt left down would read as the user holding a key.
-    keys_.releaseLeftDown();
     Front front = lookAtTheFront();
     if (notNow(front, user_)) return Outcome::NotNow;
 

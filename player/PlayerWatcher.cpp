@@ -8,6 +8,10 @@
 namespace tc {
 namespace {
 
+// The players' main windows, among the top-level windows.
+constexpr const wchar_t* kWinamp3Class = L"studio";
+constexpr const wchar_t* kWinamp2Class = L"Winamp v1.x";
+
 // Winamp 3: the title is the text of the parent of its first
 // "basewindow_rootwnd" window, read at the length the window reports. A
 // player too busy to tell its title has not changed it as far as we know.
@@ -23,7 +27,7 @@ bool readWinamp3(std::wstring& text) {
 // buffer as the text (the title, its NUL, the spaces after it, the same at
 // every look).
 bool readWinamp2(std::wstring& text) {
-    win::windowTextBuffer(win::findTopWindow(L"Winamp v1.x"), kWinamp2Buffer, ' ', text);
+    win::windowTextBuffer(win::findTopWindow(kWinamp2Class), kWinamp2Buffer, ' ', text);
     return true;
 }
 
@@ -31,8 +35,8 @@ bool readWinamp2(std::wstring& text) {
 
 const std::vector<PlayerGeneration>& playerGenerations() {
     static const std::vector<PlayerGeneration>& rows = *new std::vector<PlayerGeneration>{
-        {L"Winamp 3", L"studio", readWinamp3, false},
-        {L"Winamp 2.x", L"Winamp v1.x", readWinamp2, true},
+        {L"Winamp 3", kWinamp3Class, readWinamp3, false},
+        {L"Winamp 2.x", kWinamp2Class, readWinamp2, true},
     };
     return rows;
 }
