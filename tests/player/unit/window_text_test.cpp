@@ -188,6 +188,7 @@ TEST(HungPlayer, NoReadingNothingKeptAndTheThreadIsNotHeld) {
     HANDLE hang = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hung = CreateEventW(nullptr, FALSE, FALSE, nullptr); // it reads no message now
     HWND titleWindow = nullptr;
     std::thread player([&] {
         // The second generation's shape: a main window, and a popup owned
@@ -202,7 +203,10 @@ TEST(HungPlayer, NoReadingNothingKeptAndTheThreadIsNotHeld) {
         const HANDLE events[] = {hang, quit};
         for (;;) {
             const DWORD woke = MsgWaitForMultipleObjects(2, events, FALSE, INFINITE, QS_ALLINPUT);
-            if (woke == WAIT_OBJECT_0) WaitForSingleObject(hang, INFINITE); // hung: no messages read
+            if (woke == WAIT_OBJECT_0) {
+                SetEvent(hung);
+                WaitForSingleObject(hang, INFINITE); // hung: no messages read
+            }
             if (woke == WAIT_OBJECT_0 + 1) break;
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
@@ -216,6 +220,7 @@ TEST(HungPlayer, NoReadingNothingKeptAndTheThreadIsNotHeld) {
     tc::PlayerWatcher players;
     EXPECT_EQ(players.look(), tc::PlayerNews::NewSong);
     SetEvent(hang);
+    ASSERT_EQ(WaitForSingleObject(hung, 5000), WAIT_OBJECT_0);
     EXPECT_EQ(tc::win::windowTextExact(titleWindow), std::nullopt);
     const DWORD start = GetTickCount();
     EXPECT_EQ(players.look(), tc::PlayerNews::Nothing) << "a silent player has not stopped";
@@ -228,6 +233,7 @@ TEST(HungPlayer, NoReadingNothingKeptAndTheThreadIsNotHeld) {
     CloseHandle(hang);
     CloseHandle(quit);
     CloseHandle(ready);
+    CloseHandle(hung);
 }
 
 } // namespace
